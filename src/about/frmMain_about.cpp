@@ -1,0 +1,4 @@
+// Help / About (placeholder).
+#include "shell/frmMain.h"
+
+void frmMain::mnuhelpAbout_Click() {}

@@ -1,0 +1,35 @@
+#pragma once
+// The serial-communications control the program drives the meter through: a
+// small interface shaped like the classic comm control (port number, line
+// settings, buffers, open state, RTS, Output / Input / InBufferCount).
+//
+// The setters return false where that control raises an error the caller is
+// expected to trap (unknown port number, port missing or held by another
+// program). Output on a closed port and Input with nothing waiting fail quietly.
+#include <QByteArray>
+#include <QString>
+
+class CommControl {
+public:
+    virtual ~CommControl() = default;
+
+    // Port number 1..16; only while the port is closed.
+    virtual bool setCommPort(int port) = 0;
+    virtual int CommPort() const = 0;
+    // "9600,n,8,1" style line settings; applied at the next open.
+    virtual bool setSettings(const QString& settings) = 0;
+    virtual bool setInBufferSize(int bytes) = 0;
+    virtual bool setHandshaking(int mode) = 0;  // 0 = none
+    virtual bool setInputLen(int chars) = 0;    // characters per Input read
+    // true opens, false closes.
+    virtual bool setPortOpen(bool open) = 0;
+    virtual bool PortOpen() const = 0;
+    virtual bool setRTSEnable(bool enable) = 0;
+    // Queues the bytes for sending in one write.
+    virtual void Output(const QByteArray& bytes) = 0;
+    // Takes up to InputLen characters from the receive buffer ("" when none).
+    virtual QByteArray Input() = 0;
+    // Received characters waiting; looks at the device itself, so bytes that
+    // arrived while no events were processed are counted.
+    virtual int InBufferCount() = 0;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// Everything the program touches outside itself, in one place. main() fills it
+// with the real things; the tests fill it with fakes. Nothing here is owned.
+class Clock;
+class CommControl;
+class MessageBoxes;
+class Clipboard;
+class ChipIdLibrary;
+class Registry;
+class ProcessLauncher;
+
+struct Platform {
+    CommControl* comm = nullptr;        // the one serial port, Comm1
+    Clock* clock = nullptr;             // monotonic seconds
+    MessageBoxes* messages = nullptr;   // modal message boxes
+    Clipboard* clipboard = nullptr;     // device-information window
+    ChipIdLibrary* chipId = nullptr;    // USB adapter vendor library
+    Registry* registry = nullptr;       // About window's system-information action
+    ProcessLauncher* launcher = nullptr;
+};

@@ -1,0 +1,148 @@
+#pragma once
+// The main window. It lays out the controls, wires each one to its handler and
+// holds the window's state. The handlers are spread over the subsystem folders
+// (one file per concern), each file named after what it handles:
+//   shell/frmMain_layout.cpp      controls and menus
+//   shell/frmMain_lifecycle.cpp   Form_Load, Form_Activate, Form_QueryUnload, Exit
+//   shell/frmMain_config.cpp      Load_Config, Save_Config
+//   link/frmMain_ports.cpp        Init_Ports, Com_Open, Com_Close
+//   link/frmMain_protocol.cpp     Com_Send, Quiet_Line_Check, Com_Input_Vers
+//   link/frmMain_connect.cpp      cmdConnect_Click, Check_Version
+//   needle/frmMain_needle.cpp     Update_Needle, cmdLeft_Click, cmdRight_Click
+//   needle/frmMain_sweep.cpp      cmdSweep_Click, cmdCycle_Click, Format_Position
+//   needle/frmMain_calibration.cpp optLIN_Click, optLUT_Click
+//   face/frmMain_face.cpp         Draw_Panel, optTrad_Click, optSimple_Click
+//   about/frmMain_about.cpp       mnuhelpAbout_Click
+//   devinfo/frmMain_devinfo.cpp   mnuDeviceInfo_Click
+#include "shell/Delays.h"
+#include "shell/Platform.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QToolButton;
+class PictureBox;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Layout units: 15 twips make one device-independent pixel.
+    static constexpr int TwipsPerPixel = 15;
+    static constexpr int ClientWidthTwips = 11655;
+    static constexpr int ClientHeightTwips = 6510;
+
+    explicit frmMain(const Platform& platform, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // --- start-up, main loop, exit (shell) ---
+    void Form_Load();
+    void Form_Activate();  // the main loop; returns when the program is to end
+    void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode);
+    void cmdExit_Click();
+    void mnuExit_Click();
+
+    // --- waits (shell) ---
+    void TDelay(double ticks) { m_delays.TDelay(ticks); }
+    void SDelay(const int16_t& Secs) { m_delays.SDelay(Secs); }
+
+    // --- session file (shell) ---
+    bool Load_Config();
+    bool Save_Config();
+
+    // --- serial port (link) ---
+    void Init_Ports();
+    void Com_Open();
+    void Com_Close();
+
+    // --- meter protocol, discovery, identity (link) ---
+    void Com_Send(const QString& command);
+    bool Quiet_Line_Check();
+    bool Com_Input_Vers();
+    bool Check_Version();
+    void cmdConnect_Click();
+
+    // --- needle (needle) ---
+    void Update_Needle(const int16_t& Position);
+    void cmdLeft_Click();
+    void cmdRight_Click();
+    void cmdSweep_Click();
+    void cmdCycle_Click();
+    QString Format_Position(const int16_t& position) const;
+    void optLIN_Click();
+    void optLUT_Click();
+
+    // --- face (face) ---
+    void Draw_Panel();
+    void optTrad_Click();
+    void optSimple_Click();
+
+    // --- side windows ---
+    void mnuhelpAbout_Click();
+    void mnuDeviceInfo_Click();
+
+    // --- window state ---
+    bool Connected = false;
+    bool StopSweep = false;
+    int16_t CycleIndex = 0;
+    // Scale-point positions: column 0 TRAD (13 rows), column 1 SIMPLE (11 rows used).
+    std::array<std::array<int16_t, 2>, 13> ScalePoints{};
+    // Inner (X1, Y1) and outer (X2, Y2) end of the needle drawn last, face units.
+    struct NeedleEndPoints {
+        float X1 = 0, X2 = 0, Y1 = 0, Y2 = 0;
+    } NeedleEnds;
+
+    // --- controls (public so the tests can look at them as a user would) ---
+    QPushButton* cmdLeft = nullptr;
+    QPushButton* cmdSweep = nullptr;
+    QPushButton* cmdRight = nullptr;
+    QSlider* SldSpeed = nullptr;
+    QLabel* Label1 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QRadioButton* optTrad = nullptr;
+    QRadioButton* optSimple = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QRadioButton* optLIN = nullptr;
+    QRadioButton* optLUT = nullptr;
+    PictureBox* picMeterPanel = nullptr;
+    QLabel* lblInfo = nullptr;
+    QLabel* lblSerialNum = nullptr;
+    QLabel* lblHard = nullptr;
+    QLabel* lblFw = nullptr;
+    QLabel* lblFirm = nullptr;
+    QLabel* lblTitle = nullptr;
+    QPushButton* cmdConnect = nullptr;
+    QPushButton* cmdCycle = nullptr;
+    QToolButton* cmdExit = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuSourcePort = nullptr;
+    std::array<QAction*, 17> mnuSourcePortComm{};
+    QMenu* mnuTools = nullptr;
+    QAction* mnuDeviceInfo = nullptr;
+    QMenu* mnuhelp = nullptr;
+    QAction* mnuhelpAbout = nullptr;
+    QAction* mnuHelpHelp = nullptr;
+
+    CommControl& Comm1() const { return *m_platform.comm; }
+    const Platform& platform() const { return m_platform; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildLayout();
+
+    Platform m_platform;
+    Delays m_delays;
+    bool m_sweepActive = false;  // a sweep is starting or running
+};

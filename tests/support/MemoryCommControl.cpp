@@ -1,0 +1,168 @@
+#include "MemoryCommControl.h"
+
+#include <QTimer>
+
+MemoryCommControl::MemoryCommControl()
+{
+    m_clock.start();
+}
+
+void MemoryCommControl::SetPort(int port, PortState state, std::shared_ptr<MemoryDevice> device)
+{
+    m_slots.at(port) = Slot{state, std::move(device)};
+}
+
+bool MemoryCommControl::setCommPort(int port)
+{
+    if (m_open || port < 1 || port > 16)
+        return false;
+    m_port = port;
+    return true;
+}
+
+bool MemoryCommControl::setInBufferSize(int bytes)
+{
+    if (m_open)
+        return false;
+    inBufferSize = bytes;
+    m_bufferLimit = bytes;
+    return true;
+}
+
+bool MemoryCommControl::setPortOpen(bool open)
+{
+    if (open == m_open)
+        return !open;  // opening an open port is an error; closing a closed one is not
+    Slot& slot = m_slots.at(m_port);
+    if (open) {
+        if (slot.state != PortState::Available)
+            return false;
+        m_open = true;
+        m_rx.clear();
+        m_events.push_back({Event::Open, m_port, {}, Now()});
+        if (slot.device)
+            slot.device->Opened(*this);
+    } else {
+        m_open = false;
+        m_rx.clear();
+        m_events.push_back({Event::Close, m_port, {}, Now()});
+        if (slot.device)
+            slot.device->Closed(*this);
+    }
+    return true;
+}
+
+void MemoryCommControl::Output(const QByteArray& bytes)
+{
+    if (!m_open) {
+        m_events.push_back({Event::DroppedWrite, m_port, bytes, Now()});
+        return;
+    }
+    m_events.push_back({Event::Write, m_port, bytes, Now()});
+    if (auto device = m_slots.at(m_port).device)
+        device->Received(*this, bytes);
+}
+
+QByteArray MemoryCommControl::Input()
+{
+    const int n = std::min<int>(inputLen > 0 ? inputLen : static_cast<int>(m_rx.size()), m_rx.size());
+    QByteArray out = m_rx.left(n);
+    m_rx.remove(0, n);
+    return out;
+}
+
+void MemoryCommControl::Send(const QByteArray& bytes, int port)
+{
+    if (!m_open || (port != 0 && port != m_port))
+        return;
+    const int room = std::max(0, m_bufferLimit - static_cast<int>(m_rx.size()));
+    m_rx.append(bytes.left(room));  // a full receive buffer drops the rest
+}
+
+void MemoryCommControl::SendLater(double seconds, const QByteArray& bytes)
+{
+    const int port = m_port;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, this,
+                       [this, bytes, port] { Send(bytes, port); });
+}
+
+QList<QByteArray> MemoryCommControl::Frames() const
+{
+    QList<QByteArray> out;
+    for (const Event& e : m_events)
+        if (e.kind == Event::Write)
+            out << e.bytes;
+    return out;
+}
+
+QList<QByteArray> MemoryCommControl::FramesTo(int port) const
+{
+    QList<QByteArray> out;
+    for (const Event& e : m_events)
+        if (e.kind == Event::Write && e.port == port)
+            out << e.bytes;
+    return out;
+}
+
+QList<double> MemoryCommControl::FrameTimes() const
+{
+    QList<double> out;
+    for (const Event& e : m_events)
+        if (e.kind == Event::Write)
+            out << e.time;
+    return out;
+}
+
+QByteArray MemoryCommControl::Written() const
+{
+    QByteArray out;
+    for (const Event& e : m_events)
+        if (e.kind == Event::Write)
+            out += e.bytes;
+    return out;
+}
+
+int MemoryCommControl::OpenCount(int port) const
+{
+    int n = 0;
+    for (const Event& e : m_events)
+        if (e.kind == Event::Open && e.port == port)
+            ++n;
+    return n;
+}
+
+int MemoryCommControl::DroppedWrites() const
+{
+    int n = 0;
+    for (const Event& e : m_events)
+        if (e.kind == Event::DroppedWrite)
+            ++n;
+    return n;
+}
+
+void ScriptedMeter::Opened(MemoryCommControl& line)
+{
+    if (!chatty)
+        return;
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [&line] { line.Send("x"); });
+    timer->start();
+    m_chatter.reset(timer);
+}
+
+void ScriptedMeter::Closed(MemoryCommControl&)
+{
+    m_chatter.reset();
+}
+
+void ScriptedMeter::Received(MemoryCommControl& line, const QByteArray& bytes)
+{
+    received << bytes;
+    if (bytes == "V\r" && !identity.isEmpty()) {
+        if (replyDelay <= 0)
+            line.Send(identity);
+        else
+            line.SendLater(replyDelay, identity);
+    }
+}

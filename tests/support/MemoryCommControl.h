@@ -1,0 +1,108 @@
+#pragma once
+// An in-memory serial control for tests: sixteen numbered ports that are
+// missing, available or held by another program, an optional scripted device
+// behind each, and a log of every open, close and write with its time.
+#include "link/CommControl.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class MemoryCommControl;
+
+// Something plugged into a port: it sees each frame the program writes and
+// answers through MemoryCommControl::Send / SendLater.
+class MemoryDevice {
+public:
+    virtual ~MemoryDevice() = default;
+    virtual void Opened(MemoryCommControl&) {}
+    virtual void Closed(MemoryCommControl&) {}
+    virtual void Received(MemoryCommControl& line, const QByteArray& bytes) = 0;
+};
+
+class MemoryCommControl final : public QObject, public CommControl {
+    Q_OBJECT
+public:
+    enum class PortState { Missing, Available, Held };
+    struct Event {
+        enum Kind { Open, Close, Write, DroppedWrite } kind;
+        int port;
+        QByteArray bytes;
+        double time;  // seconds since this control was made
+    };
+
+    MemoryCommControl();
+
+    void SetPort(int port, PortState state, std::shared_ptr<MemoryDevice> device = {});
+    // Device to program: lands in the receive buffer if the port is open on
+    // `port` (or on whatever port is open, for port 0).
+    void Send(const QByteArray& bytes, int port = 0);
+    void SendLater(double seconds, const QByteArray& bytes);
+
+    const std::vector<Event>& Events() const { return m_events; }
+    void ClearLog() { m_events.clear(); }
+    // Every write that reached an open port, one entry per Output call.
+    QList<QByteArray> Frames() const;
+    QList<QByteArray> FramesTo(int port) const;
+    QList<double> FrameTimes() const;
+    QByteArray Written() const;
+    int OpenCount(int port) const;
+    int DroppedWrites() const;
+    double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
+
+    // What the program set, for checking.
+    QString settings;
+    int inBufferSize = 0;
+    int handshaking = -1;
+    int inputLen = 0;
+    bool rts = false;
+
+    // CommControl
+    bool setCommPort(int port) override;
+    int CommPort() const override { return m_port; }
+    bool setSettings(const QString& s) override { settings = s; return true; }
+    bool setInBufferSize(int bytes) override;
+    bool setHandshaking(int mode) override { handshaking = mode; return true; }
+    bool setInputLen(int chars) override { inputLen = chars; return true; }
+    bool setPortOpen(bool open) override;
+    bool PortOpen() const override { return m_open; }
+    bool setRTSEnable(bool enable) override { rts = enable; return true; }
+    void Output(const QByteArray& bytes) override;
+    QByteArray Input() override;
+    int InBufferCount() override { return static_cast<int>(m_rx.size()); }
+
+private:
+    struct Slot {
+        PortState state = PortState::Missing;
+        std::shared_ptr<MemoryDevice> device;
+    };
+    std::array<Slot, 17> m_slots{};
+    std::vector<Event> m_events;
+    QByteArray m_rx;
+    int m_port = 1;
+    bool m_open = false;
+    int m_bufferLimit = 1024;
+    QElapsedTimer m_clock;
+};
+
+// A meter as the program expects one: quiet after "H", answers "V" with its
+// identity line. The knobs let a test make it misbehave.
+class ScriptedMeter : public MemoryDevice {
+public:
+    explicit ScriptedMeter(QByteArray identity = "V,QZ1234,A,1.05\r") : identity(std::move(identity)) {}
+    QByteArray identity;      // sent in answer to "V"
+    double replyDelay = 0.0;  // seconds after the "V" frame
+    bool chatty = false;      // sends without pause while open
+    QList<QByteArray> received;
+
+    void Opened(MemoryCommControl& line) override;
+    void Closed(MemoryCommControl& line) override;
+    void Received(MemoryCommControl& line, const QByteArray& bytes) override;
+
+private:
+    std::unique_ptr<QObject> m_chatter;
+};

@@ -1,0 +1,35 @@
+#pragma once
+// A main window on fake surroundings: in-memory serial ports, recorded message
+// boxes, the real monotonic clock. Globals are reset for every rig.
+#include "FakeMessageBoxes.h"
+#include "MemoryCommControl.h"
+#include "shell/Clock.h"
+#include "shell/Platform.h"
+#include "shell/frmMain.h"
+#include "shell/qzGlobals.h"
+
+#include <memory>
+
+struct TestRig {
+    MonotonicClock clock;
+    MemoryCommControl comm;
+    FakeMessageBoxes messages;
+    Platform platform;
+    std::unique_ptr<frmMain> form;
+
+    TestRig()
+    {
+        qzGlobals::ResetGlobals();
+        platform.comm = &comm;
+        platform.clock = &clock;
+        platform.messages = &messages;
+    }
+    // Builds the window; with load, runs Form_Load as start-up does.
+    frmMain& Make(bool load = true)
+    {
+        form = std::make_unique<frmMain>(platform);
+        if (load)
+            form->Form_Load();
+        return *form;
+    }
+};
