@@ -1,0 +1,23 @@
+#pragma once
+// Bounds for timing checks. Waits never end early, so lower bounds are exact;
+// upper bounds allow for a loaded machine and grow with QZ_TEST_TIME_SCALE
+// (set it above 1 for slow builds, e.g. under sanitizers or valgrind).
+#include <QtGlobal>
+
+namespace Timing {
+
+inline double Scale()
+{
+    bool ok = false;
+    const double s = qEnvironmentVariable("QZ_TEST_TIME_SCALE").toDouble(&ok);
+    return ok && s >= 1.0 ? s : 1.0;
+}
+
+// Extra time a wait may take beyond its nominal length: 40 ms on a normal
+// build, less than one 54 ms tick, so a wrong tick count still shows.
+inline double Slack(double base = 0.040)
+{
+    return base * Scale();
+}
+
+}  // namespace Timing
