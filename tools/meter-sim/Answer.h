@@ -1,0 +1,44 @@
+#pragma once
+// What the simulated meter says, and how its log spells bytes. Kept apart from
+// the event loop so that the shapes of the answers are easy to read in one place.
+#include <string>
+
+namespace metersim {
+
+// The ways a simulated meter can depart from a well-behaved one. Several may
+// be combined; the answer shapes apply in the order listed in the .cpp.
+struct Faults {
+    bool chatty = false;          // never falls quiet: sends a reading line every few ms
+    bool silent = false;          // answers nothing
+    bool lowercase = false;       // identity line in lower case
+    bool lfInside = false;        // a line feed inside the identity line
+    bool blanks = false;          // blanks inside the identity line
+    bool emptyLineFirst = false;  // a lone CR before the identity line
+    bool truncated = false;       // identity line without its CR
+    bool trailing = false;        // characters after the identity line's CR
+};
+
+struct Identity {
+    std::string serial = "QZ1234";
+    std::string third = "A";
+    std::string firmware = "1.05";
+};
+
+// The bytes sent in answer to "V": "V,<serial>,<third>,<firmware>" and a CR,
+// bent as the faults ask.
+std::string IdentityAnswer(const Identity& id, const Faults& faults);
+
+// The reading line a chatty meter keeps sending.
+inline constexpr const char* ChattyLine = "M,800\r";
+
+// Characters a chatty-free meter sends after its CR with --trailing.
+inline constexpr const char* TrailingJunk = "\nJUNK";
+
+// Bytes as a double-quoted C-style string: printable ASCII as is, \r \n \t
+// \" \\ escaped, anything else as \xNN.
+std::string Quote(const std::string& bytes);
+
+// A comma-separated list of the faults in effect ("none" for a good meter).
+std::string Describe(const Faults& faults);
+
+}  // namespace metersim
