@@ -1,6 +1,31 @@
-// The meter face (placeholder).
+// The meter face on picMeterPanel and the "Scale Type" options.
 #include "shell/frmMain.h"
 
-void frmMain::Draw_Panel() {}
-void frmMain::optTrad_Click() {}
-void frmMain::optSimple_Click() {}
+#include "face/MeterFace.h"
+#include "face/PictureBox.h"
+#include "shell/qzGlobals.h"
+
+using namespace qzGlobals;
+
+void frmMain::Draw_Panel()
+{
+    // Wipes the needle too; the next needle move draws it again.
+    MeterFace::Draw(*picMeterPanel, ScaleType);
+}
+
+void frmMain::optTrad_Click()
+{
+    // Start-up selects TRAD itself and draws the face once on its own.
+    if (FormLoading)
+        return;
+    ScaleType = MeterFace::Trad;
+    Draw_Panel();
+}
+
+void frmMain::optSimple_Click()
+{
+    if (FormLoading)
+        return;
+    ScaleType = MeterFace::Simple;
+    Draw_Panel();
+}
