@@ -1,22 +1,62 @@
 #pragma once
-// The production serial control over QSerialPort (placeholder).
+// The production serial control over QSerialPort.
+//
+// Comm n is mapped to a device by PortMap when the number is chosen. Line
+// settings, buffer size, flow control and RTS are kept while the port is
+// closed and applied when it opens. A port that another program holds fails
+// to open (lock file and exclusive open). Reception is by polling only:
+// InBufferCount and Input look at the device themselves, so bytes that
+// arrived while no window events were processed are seen. A device that
+// vanishes while open (adapter unplugged, pseudo-terminal closed) is dropped
+// quietly: the port still reads as open until the program closes it, writes
+// go nowhere and reads find nothing.
 #include "link/CommControl.h"
+#include "link/LineSettings.h"
+
+#include <QSerialPort>
 
 class QtCommControl final : public CommControl {
 public:
-    bool setCommPort(int port) override { m_port = port; return false; }
+    QtCommControl();
+    ~QtCommControl() override;
+    QtCommControl(const QtCommControl&) = delete;
+    QtCommControl& operator=(const QtCommControl&) = delete;
+
+    bool setCommPort(int port) override;
     int CommPort() const override { return m_port; }
-    bool setSettings(const QString&) override { return true; }
-    bool setInBufferSize(int) override { return true; }
-    bool setHandshaking(int) override { return true; }
-    bool setInputLen(int) override { return true; }
-    bool setPortOpen(bool) override { return false; }
-    bool PortOpen() const override { return false; }
-    bool setRTSEnable(bool) override { return true; }
-    void Output(const QByteArray&) override {}
-    QByteArray Input() override { return {}; }
-    int InBufferCount() override { return 0; }
+    bool setSettings(const QString& settings) override;
+    bool setInBufferSize(int bytes) override;
+    bool setHandshaking(int mode) override;
+    bool setInputLen(int chars) override;
+    bool setPortOpen(bool open) override;
+    bool PortOpen() const override { return m_open; }
+    bool setRTSEnable(bool enable) override;
+    void Output(const QByteArray& bytes) override;
+    QByteArray Input() override;
+    int InBufferCount() override;
+
+    // The device path Comm CommPort() was mapped to when it was chosen.
+    QString DevicePath() const { return m_device; }
+    // True once the open device has stopped working (until the port is closed).
+    bool DeviceLost() const { return m_lost; }
+
+    // Longest a write waits for the device to take its bytes.
+    static constexpr int WriteTimeoutMs = 100;
 
 private:
+    bool ApplyRts();
+    void OnError(QSerialPort::SerialPortError error);
+    void DropDevice();
+    void Poll();
+
+    QSerialPort m_serial;
     int m_port = 1;
+    QString m_device;
+    LineSettings m_line;
+    int m_inBufferSize = 1024;
+    QSerialPort::FlowControl m_flow = QSerialPort::NoFlowControl;
+    int m_inputLen = 0;  // 0: everything waiting
+    bool m_rts = false;
+    bool m_open = false;
+    bool m_lost = false;
 };

@@ -1,5 +1,122 @@
-// Connect / Disconnect (placeholder).
+// Connect / Disconnect: finding the meter on the ports and letting it go.
 #include "shell/frmMain.h"
 
-bool frmMain::Check_Version() { return false; }
-void frmMain::cmdConnect_Click() {}
+#include "shell/MessageBoxes.h"
+#include "shell/qzGlobals.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace qzGlobals;
+
+bool frmMain::Check_Version()
+{
+    lblInfo->setText(QStringLiteral("Checking Port %1 for Hardware").arg(PortNumber));
+
+    Com_Close();
+    Com_Open();
+
+    if (!Quiet_Line_Check()) {
+        // Something that never falls quiet is no meter.
+        Com_Close();
+        return false;
+    }
+    // Quiet but no meter's answer: the port stays open until the next close.
+    if (!Com_Input_Vers())
+        return false;
+
+    lblFirm->setText(FwVersion);
+    lblHard->setText(SerialNumber);
+    lblSerialNum->setVisible(true);
+    lblFw->setVisible(true);
+    lblHard->setVisible(true);
+    lblFirm->setVisible(true);
+    mnuSourcePortComm[SavedPort]->setChecked(true);
+    return true;
+}
+
+void frmMain::cmdConnect_Click()
+{
+    cmdConnect->setEnabled(false);
+    cmdSweep->setEnabled(false);
+    cmdLeft->setEnabled(false);
+    cmdRight->setEnabled(false);
+    lblTitle->setText(QStringLiteral("Searching for meter"));
+
+    // The button's caption says which way it goes.
+    const QString caption = cmdConnect->text();
+    if (caption == QLatin1String("Connect")) {
+        Init_Ports();
+        lblInfo->setVisible(true);
+        lblTitle->setVisible(true);
+        lblInfo->setText(QStringLiteral("Establishing connection to meter"));
+
+        bool found = false;
+        for (;;) {
+            // Every pass looks at the ports afresh, from Comm1 upwards.
+            Init_Ports();
+            for (int16_t i = 1; i <= 16 && !found; ++i) {
+                if (!PortAvailable[i])
+                    continue;
+                SavedPort = i;
+                PortNumber = i;
+                found = Check_Version();
+            }
+            if (found) {
+                Connected = true;
+                lblInfo->setVisible(false);
+                lblTitle->setVisible(false);
+                break;
+            }
+
+            lblInfo->setVisible(false);
+            lblTitle->setVisible(false);
+            // When the program is already on its way out (Exit chosen during
+            // the search, or a port that failed to open) there is nobody to
+            // ask: offering another pass would only keep it from ending.
+            MessageBoxes::Answer answer = MessageBoxes::Answer::Cancel;
+            if (!QuitRequested) {
+                answer = platform().messages->Show(
+                    this,
+                    QStringLiteral("No meter detected\r\n"
+                                   "Retry - First check meter is connected and turned on.\r\n"
+                                   "Otherwise - Cancel"),
+                    QStringLiteral("qz Firmware Upgrade "), MessageBoxes::Icon::Critical,
+                    MessageBoxes::Buttons::RetryCancel);
+            }
+            if (answer != MessageBoxes::Answer::Retry) {
+                SavedPort = 0;
+                PortNumber = 0;
+                break;
+            }
+            lblInfo->setVisible(true);
+            lblTitle->setVisible(true);
+        }
+
+        if (found) {
+            cmdConnect->setText(QStringLiteral("Disconnect"));
+            cmdSweep->setEnabled(true);
+            cmdLeft->setEnabled(true);
+            cmdRight->setEnabled(true);
+            cmdSweep->setFocus();
+            // A fresh open on the meter's port, then linear response.
+            Com_Close();
+            Com_Open();
+            Com_Send(QStringLiteral("S"));
+        }
+    } else if (caption == QLatin1String("Disconnect")) {
+        Com_Send(QStringLiteral("I"));
+        Connected = false;
+        Com_Close();
+        lblFirm->setText(QString());
+        lblHard->setText(QString());
+        lblSerialNum->setVisible(false);
+        lblFw->setVisible(false);
+        lblHard->setVisible(false);
+        lblFirm->setVisible(false);
+        cmdConnect->setText(QStringLiteral("Connect"));
+    }
+
+    cmdConnect->setEnabled(true);
+}

@@ -1,6 +1,82 @@
-// Probing, opening and closing the serial port (placeholder).
+// Probing, opening and closing the one serial port, Comm1.
 #include "shell/frmMain.h"
 
-void frmMain::Init_Ports() {}
-void frmMain::Com_Open() {}
-void frmMain::Com_Close() {}
+#include "link/CommControl.h"
+#include "shell/MessageBoxes.h"
+#include "shell/qzGlobals.h"
+
+#include <QAction>
+
+using namespace qzGlobals;
+
+namespace {
+// The meter's line: 9600 baud, no parity, 8 data bits, 1 stop bit.
+constexpr char LineSettingsText[] = "9600,n,8,1";
+constexpr int ReceiveBufferBytes = 100;
+constexpr int NoHandshaking = 0;
+constexpr int CharsPerRead = 1;
+}  // namespace
+
+void frmMain::Init_Ports()
+{
+    CommControl& comm = Comm1();
+
+    // Every failure while probing only marks that port unavailable.
+    Com_Close();
+    PortAvailable[0] = false;
+    for (int i = 1; i <= 16; ++i) {
+        PortAvailable[i] = true;
+        // Each step is tried even when the one before failed, as a trapped
+        // error would let it: the port counts only if all three work.
+        if (!comm.setCommPort(i))
+            PortAvailable[i] = false;
+        if (!comm.setPortOpen(true))
+            PortAvailable[i] = false;
+        if (!comm.setPortOpen(false))
+            PortAvailable[i] = false;
+    }
+
+    // The Port menu lists exactly the ports found, greyed and unticked;
+    // "None" only when there are none.
+    mnuSourcePortComm[0]->setVisible(true);
+    for (int i = 1; i <= 16; ++i) {
+        QAction* entry = mnuSourcePortComm[i];
+        entry->setChecked(false);
+        if (PortAvailable[i]) {
+            entry->setText(QStringLiteral("Comm%1:").arg(i));
+            entry->setVisible(true);
+            entry->setEnabled(false);
+            mnuSourcePortComm[0]->setVisible(false);
+        } else {
+            entry->setVisible(false);
+        }
+    }
+}
+
+void frmMain::Com_Open()
+{
+    CommControl& comm = Comm1();
+    if (comm.PortOpen() || PortNumber == 0)
+        return;
+
+    // Each setting only if the one before it worked.
+    const bool opened = comm.setCommPort(PortNumber) && comm.setSettings(QLatin1String(LineSettingsText)) &&
+                        comm.setInBufferSize(ReceiveBufferBytes) && comm.setHandshaking(NoHandshaking) &&
+                        comm.setInputLen(CharsPerRead) && comm.setPortOpen(true) && comm.setRTSEnable(true);
+    if (opened)
+        return;
+
+    platform().messages->Show(this,
+                              QStringLiteral("Error Opening Comm%1:%2").arg(PortNumber).arg(LineSettingsText),
+                              QStringLiteral("Open Comms Port"), MessageBoxes::Icon::Critical,
+                              MessageBoxes::Buttons::Ok);
+    // The program ends once control is back in the main loop.
+    QuitRequested = true;
+}
+
+void frmMain::Com_Close()
+{
+    CommControl& comm = Comm1();
+    if (comm.PortOpen())
+        comm.setPortOpen(false);
+}
