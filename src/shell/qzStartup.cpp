@@ -1,5 +1,9 @@
 #include "shell/qzStartup.h"
 
+#include "about/SystemProcessLauncher.h"
+#include "about/SystemRegistry.h"
+#include "devinfo/RuntimeChipIdLibrary.h"
+#include "devinfo/SystemClipboard.h"
 #include "link/QtCommControl.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
@@ -14,11 +18,19 @@ int Main()
     MonotonicClock clock;
     QtCommControl comm;
     QtMessageBoxes messages;
+    SystemClipboard clipboard;
+    RuntimeChipIdLibrary chipId;
+    const auto registry = MakeSystemRegistry();
+    SystemProcessLauncher launcher;
 
     Platform platform;
     platform.comm = &comm;
     platform.clock = &clock;
     platform.messages = &messages;
+    platform.clipboard = &clipboard;
+    platform.chipId = &chipId;
+    platform.registry = registry.get();
+    platform.launcher = &launcher;
 
     frmMain form(platform);
     form.Form_Load();
