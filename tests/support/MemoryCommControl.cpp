@@ -1,6 +1,7 @@
 #include "MemoryCommControl.h"
 
 #include <QTimer>
+#include <algorithm>
 
 MemoryCommControl::MemoryCommControl()
 {
@@ -65,6 +66,7 @@ void MemoryCommControl::Output(const QByteArray& bytes)
 
 QByteArray MemoryCommControl::Input()
 {
+    DeliverDue();
     const int n = std::min<int>(inputLen > 0 ? inputLen : static_cast<int>(m_rx.size()), m_rx.size());
     QByteArray out = m_rx.left(n);
     m_rx.remove(0, n);
@@ -84,6 +86,29 @@ void MemoryCommControl::SendLater(double seconds, const QByteArray& bytes)
     const int port = m_port;
     QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, this,
                        [this, bytes, port] { Send(bytes, port); });
+}
+
+void MemoryCommControl::ArriveAfter(double seconds, const QByteArray& bytes)
+{
+    const double when = Now() + seconds;
+    auto at = std::find_if(m_pending.begin(), m_pending.end(), [when](const Pending& p) { return p.time > when; });
+    m_pending.insert(at, {when, bytes, m_port});
+}
+
+void MemoryCommControl::DeliverDue()
+{
+    const double now = Now();
+    while (!m_pending.empty() && m_pending.front().time <= now) {
+        const Pending due = m_pending.front();
+        m_pending.erase(m_pending.begin());
+        Send(due.bytes, due.port);
+    }
+}
+
+int MemoryCommControl::InBufferCount()
+{
+    DeliverDue();
+    return static_cast<int>(m_rx.size());
 }
 
 QList<QByteArray> MemoryCommControl::Frames() const

@@ -42,6 +42,10 @@ public:
     // `port` (or on whatever port is open, for port 0).
     void Send(const QByteArray& bytes, int port = 0);
     void SendLater(double seconds, const QByteArray& bytes);
+    // Device to program, as a real line delivers: the bytes are in the receive
+    // buffer once `seconds` have passed, whether or not events are processed
+    // meanwhile (seen by the next InBufferCount or Input). For the port open now.
+    void ArriveAfter(double seconds, const QByteArray& bytes);
 
     const std::vector<Event>& Events() const { return m_events; }
     void ClearLog() { m_events.clear(); }
@@ -73,7 +77,7 @@ public:
     bool setRTSEnable(bool enable) override { rts = enable; return true; }
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
-    int InBufferCount() override { return static_cast<int>(m_rx.size()); }
+    int InBufferCount() override;
 
 private:
     struct Slot {
@@ -83,6 +87,13 @@ private:
     std::array<Slot, 17> m_slots{};
     std::vector<Event> m_events;
     QByteArray m_rx;
+    struct Pending {
+        double time;
+        QByteArray bytes;
+        int port;
+    };
+    std::vector<Pending> m_pending;
+    void DeliverDue();
     int m_port = 1;
     bool m_open = false;
     int m_bufferLimit = 1024;
