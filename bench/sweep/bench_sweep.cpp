@@ -1,0 +1,186 @@
+// How fast and how cheaply SWEEP runs: one whole up ramp and one whole down
+// ramp at the start speed 54 against an in-memory port, once with the
+// program's own SWEEP and once with a spin-wait baseline, each in a process of
+// its own so that CPU time and peak memory are its own. Prints figures only.
+//
+//   bench_sweep                  both runs and the comparison
+//   bench_sweep --mode program   one run, figures as "key value" lines
+//   bench_sweep --mode spin
+#include "ProcessUsage.h"
+#include "RecordingComm.h"
+#include "SpinSweep.h"
+
+#include "shell/Clock.h"
+#include "shell/MessageBoxes.h"
+#include "shell/Platform.h"
+#include "shell/frmMain.h"
+#include "shell/qzGlobals.h"
+
+#include <QApplication>
+#include <QMap>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int StepsPerRamp = 76;  // 0, 54, ... 4050 and 4095, 4041, ... 45
+constexpr double IdealRamp = StepsPerRamp * 0.054;
+
+double Seconds(RecordingComm::Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+int RunOne(const QString& mode)
+{
+    MonotonicClock clock;
+    RecordingComm comm;
+    QtMessageBoxes messages;
+    Platform platform;
+    platform.comm = &comm;
+    platform.clock = &clock;
+    platform.messages = &messages;
+
+    qzGlobals::ResetGlobals();
+    frmMain form(platform);
+    form.Form_Load();
+    form.show();
+    QCoreApplication::processEvents();
+
+    // Connected to a meter on port 1, as after "Connect".
+    comm.setPortOpen(false);
+    comm.setCommPort(1);
+    comm.setPortOpen(true);
+    form.Connected = true;
+    form.cmdSweep->setEnabled(true);
+    form.cmdLeft->setEnabled(true);
+    form.cmdRight->setEnabled(true);
+    comm.frames.clear();
+    comm.times.clear();
+
+    // Measure from the first position of the up ramp to the first position
+    // after the down ramp, then stop the sweep the way LEFT does, by its flag.
+    const std::size_t last = 2 * StepsPerRamp;
+    ProcessUsage atStart, atEnd;
+    comm.onFrame = [&](std::size_t index, const QByteArray&) {
+        if (index == 0)
+            atStart = ProcessUsage::Now();
+        if (index == last) {
+            atEnd = ProcessUsage::Now();
+            form.StopSweep = true;
+        }
+    };
+    bool timedOut = false;
+    QTimer::singleShot(60000, [&] {
+        timedOut = true;
+        form.StopSweep = true;
+    });
+
+    if (mode == QLatin1String("program")) {
+        form.cmdSweep->click();
+    } else {
+        form.SldSpeed->setValue(54);
+        form.StopSweep = false;
+        SpinSweep::Run(form, clock);
+    }
+    if (timedOut || comm.frames.size() <= last) {
+        std::fprintf(stderr, "sweep did not complete (%zu frames)\n", comm.frames.size());
+        return 1;
+    }
+
+    double mean = 0, worst = 0;
+    for (std::size_t i = 1; i <= last; ++i) {
+        const double interval = Seconds(comm.times[i] - comm.times[i - 1]);
+        mean += interval;
+        worst = std::max(worst, interval);
+    }
+    mean /= static_cast<double>(last);
+    const double wall = Seconds(comm.times[last] - comm.times[0]);
+
+    std::printf("up_ramp_s %.4f\n", Seconds(comm.times[StepsPerRamp] - comm.times[0]));
+    std::printf("down_ramp_s %.4f\n", Seconds(comm.times[last] - comm.times[StepsPerRamp]));
+    std::printf("mean_step_ms %.3f\n", mean * 1000);
+    std::printf("worst_step_ms %.3f\n", worst * 1000);
+    std::printf("cpu_per_wall %.4f\n", (atEnd.cpuSeconds - atStart.cpuSeconds) / wall);
+    std::printf("peak_rss_mib %.1f\n", static_cast<double>(ProcessUsage::Now().peakResidentKiB) / 1024.0);
+    std::printf("first %s last %s\n", comm.frames[0].trimmed().constData(),
+                comm.frames[last - 1].trimmed().constData());
+    return 0;
+}
+
+QMap<QString, QString> RunChild(const QString& mode)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--mode"), mode});
+    QMap<QString, QString> figures;
+    if (!child.waitForFinished(120000) || child.exitCode() != 0) {
+        std::fprintf(stderr, "the %s run failed\n", qPrintable(mode));
+        return figures;
+    }
+    const QStringList lines = QString::fromLatin1(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const qsizetype space = line.indexOf(' ');
+        if (space > 0)
+            figures.insert(line.left(space), line.mid(space + 1));
+    }
+    return figures;
+}
+
+int Compare()
+{
+    const QMap<QString, QString> program = RunChild(QStringLiteral("program"));
+    const QMap<QString, QString> spin = RunChild(QStringLiteral("spin"));
+    if (program.isEmpty() || spin.isEmpty())
+        return 1;
+
+    std::printf("SWEEP at 54: one up and one down ramp, %d steps each, in-memory port\n", StepsPerRamp);
+    std::printf("ideal ramp: %d x 0.054 s = %.3f s\n\n", StepsPerRamp, IdealRamp);
+    std::printf("%-22s %14s %14s\n", "", "program", "spin baseline");
+    const struct {
+        const char* key;
+        const char* label;
+    } rows[] = {{"up_ramp_s", "up ramp (s)"},         {"down_ramp_s", "down ramp (s)"},
+                {"mean_step_ms", "mean step (ms)"},   {"worst_step_ms", "worst step (ms)"},
+                {"cpu_per_wall", "CPU s per wall s"}, {"peak_rss_mib", "peak RSS (MiB)"}};
+    for (const auto& row : rows)
+        std::printf("%-22s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
+                    qPrintable(spin.value(row.key)));
+    for (const auto* figures : {&program, &spin}) {
+        const double ramps = figures->value("up_ramp_s").toDouble() + figures->value("down_ramp_s").toDouble();
+        std::printf("%-22s %+13.2f%%\n", figures == &program ? "program vs ideal" : "spin vs ideal",
+                    (ramps / (2 * IdealRamp) - 1) * 100);
+    }
+    const double spinCpu = spin.value("cpu_per_wall").toDouble();
+    if (spinCpu > 0)
+        std::printf("%-22s %13.1f%%\n", "program CPU / spin CPU",
+                    program.value("cpu_per_wall").toDouble() / spinCpu * 100);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The window is drawn but never needs a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QStringList args = QCoreApplication::arguments();
+    const qsizetype modeAt = args.indexOf(QStringLiteral("--mode"));
+    if (modeAt > 0 && modeAt + 1 < args.size()) {
+        const QString mode = args.at(modeAt + 1);
+        if (mode != QLatin1String("program") && mode != QLatin1String("spin")) {
+            std::fprintf(stderr, "usage: bench_sweep [--mode program|spin]\n");
+            return 2;
+        }
+        return RunOne(mode);
+    }
+    return Compare();
+}
