@@ -44,8 +44,13 @@ bool frmMain::Save_Config()
     QSaveFile file(ConfigFileName);
     if (file.open(QIODevice::WriteOnly)) {
         const QByteArray data = SessionConfigFormat::Write(SavedPort);
-        if (file.write(data) != data.size())
+        // A short write (disk full, size limit) is not an error to the file
+        // itself, and commit would then put the short file in place: check
+        // every byte reached the disk and give the new file up if not.
+        if (file.write(data) != data.size() || !file.flush()) {
+            file.cancelWriting();
             ok = false;
+        }
         if (!file.commit())
             ok = false;
     } else {
