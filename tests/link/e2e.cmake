@@ -12,3 +12,12 @@ if(TARGET meter-sim)
   add_test(NAME tst_e2e_metersim COMMAND tst_e2e_metersim)
   set_tests_properties(tst_e2e_metersim PROPERTIES TIMEOUT 300)
 endif()
+
+# The program end to end: the main window on the production serial control,
+# over the simulator's pseudo-terminals.
+if(TARGET meter-sim AND COMMAND qz_add_test)
+  qz_add_test(tst_e2e_connect tst_e2e_connect.cpp e2e/E2eRig.h e2e/MeterSim.h)
+  target_include_directories(tst_e2e_connect PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(tst_e2e_connect PRIVATE METER_SIM_PATH="$<TARGET_FILE:meter-sim>")
+  add_dependencies(tst_e2e_connect meter-sim)
+endif()

@@ -264,6 +264,12 @@ void Meter::ReadInotify()
                 m_log.Line("OPEN");
             }
             if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                // Whatever was written before the close is on the line by
+                // now: log those frames first, so that they come before it.
+                if (m_master >= 0 && !m_done)
+                    ReadMaster();
+                if (m_done)
+                    return;
                 if (m_openers > 0)
                     --m_openers;
                 m_log.Line("CLOSE");
@@ -409,8 +415,9 @@ int Meter::Run()
                 break;
             }
         }
-        // Opens and closes first, so that a close is seen before any frame
-        // that a following open brings.
+        // Opens and closes first, so that a close and an open are seen
+        // before any frame that comes after them; a close reads the frames
+        // that came before it first.
         if (inotifyIndex >= 0 && fds[inotifyIndex].revents)
             ReadInotify();
         if (masterIndex >= 0 && fds[masterIndex].revents) {
