@@ -3,15 +3,15 @@
 int32_t NullRegistry::OpenKeyEx(uint32_t, const QByteArray&, uint32_t, Handle& key)
 {
     key = 0;
-    return ERROR_FILE_NOT_FOUND;
+    return NotFound;
 }
 
 int32_t NullRegistry::QueryValueEx(Handle, const QByteArray&, uint32_t&, char*, uint32_t&)
 {
-    return ERROR_INVALID_HANDLE;
+    return InvalidHandle;
 }
 
 int32_t NullRegistry::CloseKey(Handle)
 {
-    return ERROR_INVALID_HANDLE;
+    return InvalidHandle;
 }

@@ -10,18 +10,19 @@ class Registry {
 public:
     using Handle = quintptr;  // an opened key; meaningful only to the registry that opened it
 
-    // Predefined root keys and the values this program needs.
-    static constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
-    // Read access only (STANDARD_RIGHTS_READ | KEY_QUERY_VALUE |
+    // The values this program needs, named apart from the system headers'
+    // macros. LocalMachine is the predefined root HKEY_LOCAL_MACHINE.
+    static constexpr uint32_t LocalMachine = 0x80000002u;
+    // KEY_READ, read access only (STANDARD_RIGHTS_READ | KEY_QUERY_VALUE |
     // KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY): a plain user may not open keys under
     // HKEY_LOCAL_MACHINE for writing, and reading a value needs no more.
-    static constexpr uint32_t KEY_READ = 0x20019u;
-    static constexpr uint32_t KEY_WRITE_RIGHTS = 0x00026u;  // KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK
-    static constexpr uint32_t REG_SZ = 1;
-    static constexpr uint32_t REG_DWORD = 4;
-    static constexpr int32_t ERROR_SUCCESS = 0;
-    static constexpr int32_t ERROR_FILE_NOT_FOUND = 2;
-    static constexpr int32_t ERROR_INVALID_HANDLE = 6;
+    static constexpr uint32_t ReadAccess = 0x20019u;
+    static constexpr uint32_t WriteRights = 0x00026u;  // KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK
+    static constexpr uint32_t TypeSz = 1;     // REG_SZ
+    static constexpr uint32_t TypeDword = 4;  // REG_DWORD
+    static constexpr int32_t Success = 0;
+    static constexpr int32_t NotFound = 2;       // ERROR_FILE_NOT_FOUND
+    static constexpr int32_t InvalidHandle = 6;  // ERROR_INVALID_HANDLE
 
     virtual ~Registry() = default;
 

@@ -16,9 +16,9 @@ QByteArray Text(const char* buffer, uint32_t capacity, uint32_t written)
 
 void Apply(const char* buffer, uint32_t capacity, uint32_t written, uint32_t type, QString& KeyVal)
 {
-    if (type == Registry::REG_SZ) {
+    if (type == Registry::TypeSz) {
         KeyVal = QString::fromLocal8Bit(Text(buffer, capacity, written));
-    } else if (type == Registry::REG_DWORD) {
+    } else if (type == Registry::TypeDword) {
         // A short value counts its missing high bytes as zero.
         const uint32_t n = std::min({written, capacity, 4u});
         uint32_t value = 0;

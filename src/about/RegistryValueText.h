@@ -12,8 +12,8 @@ namespace RegistryValueText {
 QByteArray Text(const char* buffer, uint32_t capacity, uint32_t written);
 
 // Applies a query's result to KeyVal:
-//  - REG_SZ: KeyVal becomes the text (system code page);
-//  - REG_DWORD: KeyVal becomes the number in decimal, read from the value's
+//  - TypeSz: KeyVal becomes the text (system code page);
+//  - TypeDword: KeyVal becomes the number in decimal, read from the value's
 //    four bytes, least significant first, as an unsigned 32-bit number;
 //  - any other type: KeyVal is left as it was.
 void Apply(const char* buffer, uint32_t capacity, uint32_t written, uint32_t type, QString& KeyVal);

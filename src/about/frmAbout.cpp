@@ -194,7 +194,7 @@ void frmAbout::keyPressEvent(QKeyEvent* event)
 
 void frmAbout::StartSysInfo()
 {
-    const uint32_t root = Registry::HKEY_LOCAL_MACHINE;
+    const uint32_t root = Registry::LocalMachine;
     QString SysInfoPath;
     bool found = GetKeyValue(root, SysInfoKey, SysInfoValue, SysInfoPath);
     if (!found && GetKeyValue(root, SysInfoLocationKey, SysInfoLocationValue, SysInfoPath)) {
@@ -215,8 +215,8 @@ bool frmAbout::GetKeyValue(const uint32_t& KeyRoot, const QString& KeyName, cons
 {
     Registry* registry = m_platform.registry;
     Registry::Handle hKey = 0;
-    if (!registry || registry->OpenKeyEx(KeyRoot, KeyName.toLocal8Bit(), Registry::KEY_READ, hKey) !=
-                         Registry::ERROR_SUCCESS) {
+    if (!registry || registry->OpenKeyEx(KeyRoot, KeyName.toLocal8Bit(), Registry::ReadAccess, hKey) !=
+                         Registry::Success) {
         KeyVal.clear();
         return false;
     }
@@ -226,7 +226,7 @@ bool frmAbout::GetKeyValue(const uint32_t& KeyRoot, const QString& KeyName, cons
     uint32_t KeyValSize = BufferSize;
     uint32_t KeyValType = 0;
     if (registry->QueryValueEx(hKey, SubKeyRef.toLocal8Bit(), KeyValType, tmpVal.data(), KeyValSize) !=
-        Registry::ERROR_SUCCESS) {
+        Registry::Success) {
         KeyVal.clear();
         registry->CloseKey(hKey);
         return false;

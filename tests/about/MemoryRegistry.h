@@ -14,10 +14,10 @@
 class MemoryRegistry final : public Registry {
 public:
     struct Value {
-        uint32_t type = REG_SZ;
+        uint32_t type = TypeSz;
         QByteArray bytes;
         std::optional<uint32_t> reportedSize;  // the size the query claims to have written
-        int32_t queryStatus = ERROR_SUCCESS;
+        int32_t queryStatus = Success;
     };
 
     void AddKey(uint32_t root, const QByteArray& key) { m_keys[{root, key}]; }
@@ -39,14 +39,14 @@ public:
         const auto it = m_keys.find({root, subKey});
         if (it == m_keys.end()) {
             key = 0;
-            return ERROR_FILE_NOT_FOUND;
+            return NotFound;
         }
         key = ++m_nextHandle;
         m_handles[key] = {root, subKey};
         open << key;
         openedKeys << subKey;
         ++opens;
-        return ERROR_SUCCESS;
+        return Success;
     }
 
     int32_t QueryValueEx(Handle key, const QByteArray& valueName, uint32_t& type, char* data,
@@ -54,12 +54,12 @@ public:
     {
         queriedValues << valueName;
         if (!m_handles.contains(key))
-            return ERROR_INVALID_HANDLE;
+            return InvalidHandle;
         const auto& values = m_keys[m_handles[key]];
         const auto it = values.find(valueName);
         if (it == values.end())
-            return ERROR_FILE_NOT_FOUND;
-        if (it->queryStatus != ERROR_SUCCESS)
+            return NotFound;
+        if (it->queryStatus != Success)
             return it->queryStatus;
         const uint32_t n = static_cast<uint32_t>(it->bytes.size());
         if (n > size) {
@@ -69,15 +69,15 @@ public:
         std::memcpy(data, it->bytes.constData(), n);
         type = it->type;
         size = it->reportedSize.value_or(n);
-        return ERROR_SUCCESS;
+        return Success;
     }
 
     int32_t CloseKey(Handle key) override
     {
         ++closes;
         if (!open.removeOne(key))
-            return ERROR_INVALID_HANDLE;
-        return ERROR_SUCCESS;
+            return InvalidHandle;
+        return Success;
     }
 
 private:

@@ -17,14 +17,14 @@
 
 namespace {
 
-const uint32_t HKLM = Registry::HKEY_LOCAL_MACHINE;
+const uint32_t HKLM = Registry::LocalMachine;
 const QByteArray ToolKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const QByteArray LocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 MemoryRegistry::Value Sz(const QByteArray& bytes)
 {
     MemoryRegistry::Value v;
-    v.type = Registry::REG_SZ;
+    v.type = Registry::TypeSz;
     v.bytes = bytes;
     return v;
 }
@@ -39,6 +39,23 @@ QList<QWidget*> TabStops(QWidget* window, QWidget* from)
     }
     return stops;
 }
+
+// An About window on a given registry, a process starter that starts
+// nothing and recorded message boxes.
+struct AboutOn {
+    FakeMessageBoxes messages;
+    FakeLauncher launcher;
+    Platform platform;
+    std::unique_ptr<frmAbout> about;
+
+    explicit AboutOn(Registry* registry)
+    {
+        platform.messages = &messages;
+        platform.registry = registry;
+        platform.launcher = &launcher;
+        about = std::make_unique<frmAbout>(platform);
+    }
+};
 
 }  // namespace
 
@@ -214,15 +231,10 @@ private slots:
     {
         MemoryRegistry reg;
         reg.Set(HKLM, ToolKey, "PATH", Sz("C:\\Program Files\\Common Files\\MSInfo\\msinfo32.exe\0"));
-        FakeLauncher launcher;
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.platform.launcher = &launcher;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        about.StartSysInfo();
-        QCOMPARE(launcher.started, QStringList{"C:\\Program Files\\Common Files\\MSInfo\\msinfo32.exe"});
-        QVERIFY(rig.messages.shown.isEmpty());
+        AboutOn on(&reg);
+        on.about->StartSysInfo();
+        QCOMPARE(on.launcher.started, QStringList{"C:\\Program Files\\Common Files\\MSInfo\\msinfo32.exe"});
+        QVERIFY(on.messages.shown.isEmpty());
         QCOMPARE(reg.opens, reg.closes);
         QVERIFY(reg.open.isEmpty());
     }
@@ -232,68 +244,56 @@ private slots:
         MemoryRegistry reg;
         reg.AddKey(HKLM, ToolKey);  // the key without its value
         reg.Set(HKLM, LocationKey, "MSINFO", Sz("C:\\Windows\\System32\0"));
-        FakeLauncher launcher;
-        launcher.files << "C:\\Windows\\System32\\MSINFO32.EXE";
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.platform.launcher = &launcher;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        about.StartSysInfo();
-        QCOMPARE(launcher.asked, QStringList{"C:\\Windows\\System32\\MSINFO32.EXE"});
-        QCOMPARE(launcher.started, QStringList{"C:\\Windows\\System32\\MSINFO32.EXE"});
-        QVERIFY(rig.messages.shown.isEmpty());
+        AboutOn on(&reg);
+        on.launcher.files << "C:\\Windows\\System32\\MSINFO32.EXE";
+        on.about->StartSysInfo();
+        QCOMPARE(on.launcher.asked, QStringList{"C:\\Windows\\System32\\MSINFO32.EXE"});
+        QCOMPARE(on.launcher.started, QStringList{"C:\\Windows\\System32\\MSINFO32.EXE"});
+        QVERIFY(on.messages.shown.isEmpty());
         QVERIFY(reg.open.isEmpty());
     }
 
-    void folderWithoutTheToolIsUnavailable()
+    void unavailable_data()
     {
-        MemoryRegistry reg;
-        reg.Set(HKLM, LocationKey, "MSINFO", Sz("C:\\Nowhere\0"));
-        FakeLauncher launcher;
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.platform.launcher = &launcher;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        about.StartSysInfo();
-        QVERIFY(launcher.started.isEmpty());
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QCOMPARE(rig.messages.shown[0].text, QStringLiteral("System Information Is Unavailable At This Time"));
+        QTest::addColumn<QByteArray>("path");      // the PATH value, none when empty
+        QTest::addColumn<QByteArray>("location");  // the MSINFO folder, none when empty
+        QTest::addColumn<bool>("startSucceeds");
+        QTest::addColumn<int>("starts");
+        QTest::newRow("nothing recorded") << QByteArray() << QByteArray() << true << 0;
+        QTest::newRow("folder without the tool") << QByteArray() << QByteArray("C:\\Nowhere") << true << 0;
+        QTest::newRow("start fails") << QByteArray("C:\\msinfo32.exe") << QByteArray() << false << 1;
     }
 
-    void failedStartIsUnavailable()
+    void unavailable()
     {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, location);
+        QFETCH(bool, startSucceeds);
+        QFETCH(int, starts);
         MemoryRegistry reg;
-        reg.Set(HKLM, ToolKey, "PATH", Sz("C:\\msinfo32.exe"));
-        FakeLauncher launcher;
-        launcher.startSucceeds = false;
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.platform.launcher = &launcher;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        about.StartSysInfo();
-        QCOMPARE(launcher.started, QStringList{"C:\\msinfo32.exe"});
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QCOMPARE(rig.messages.shown[0].text, QStringLiteral("System Information Is Unavailable At This Time"));
+        if (!path.isEmpty())
+            reg.Set(HKLM, ToolKey, "PATH", Sz(path));
+        if (!location.isEmpty())
+            reg.Set(HKLM, LocationKey, "MSINFO", Sz(location));
+        AboutOn on(&reg);
+        on.launcher.startSucceeds = startSucceeds;
+        on.about->StartSysInfo();
+        QCOMPARE(on.launcher.started.size(), starts);
+        QCOMPARE(on.messages.shown.size(), 1);
+        QCOMPARE(on.messages.shown[0].text, QStringLiteral("System Information Is Unavailable At This Time"));
+        QVERIFY(reg.open.isEmpty());
     }
 
     void emptyRegistryIsUnavailable()
     {
-        // The registry of systems that have none.
+        // The registry of systems that have none, reached through the button's handler.
         NullRegistry reg;
-        FakeLauncher launcher;
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.platform.launcher = &launcher;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        about.cmdSysInfo_Click();
-        QVERIFY(launcher.asked.isEmpty());
-        QVERIFY(launcher.started.isEmpty());
-        QCOMPARE(rig.messages.shown.size(), 1);
-        const auto& box = rig.messages.shown[0];
+        AboutOn on(&reg);
+        on.about->cmdSysInfo_Click();
+        QVERIFY(on.launcher.asked.isEmpty());
+        QVERIFY(on.launcher.started.isEmpty());
+        QCOMPARE(on.messages.shown.size(), 1);
+        const auto& box = on.messages.shown[0];
         QCOMPARE(box.text, QStringLiteral("System Information Is Unavailable At This Time"));
         QCOMPARE(box.title, QStringLiteral("qz Ruvude Zivo"));
         QCOMPARE(box.icon, MessageBoxes::Icon::None);
@@ -306,130 +306,75 @@ private slots:
     {
         MemoryRegistry reg;
         reg.Set(HKLM, ToolKey, "PATH", Sz("X\0"));
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
+        AboutOn on(&reg);
         QString val;
-        QVERIFY(about.GetKeyValue(HKLM, QString::fromLatin1(ToolKey), "PATH", val));
+        QVERIFY(on.about->GetKeyValue(HKLM, QString::fromLatin1(ToolKey), "PATH", val));
         QCOMPARE(val, QStringLiteral("X"));
         QCOMPARE(reg.openedKeys, QList<QByteArray>{ToolKey});
         QCOMPARE(reg.queriedValues, QList<QByteArray>{"PATH"});
         // Reading asks for no write access, which a plain user would be refused.
         QCOMPARE(reg.accessMasks.size(), 1);
-        QCOMPARE(reg.accessMasks[0] & Registry::KEY_WRITE_RIGHTS, 0u);
+        QCOMPARE(reg.accessMasks[0] & Registry::WriteRights, 0u);
         QVERIFY(reg.accessMasks[0] & 0x0001u);  // KEY_QUERY_VALUE
         QCOMPARE(reg.closes, 1);
         QVERIFY(reg.open.isEmpty());
     }
 
-    void keyValueText_data()
+    void keyValue_data()
     {
+        QTest::addColumn<uint>("type");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("reported");  // -1: the number of bytes written
         QTest::addColumn<QString>("expected");
-        QTest::newRow("ended by NUL") << QByteArray("C:\\Tools\\msinfo32.exe\0", 22) << -1
-                                      << QStringLiteral("C:\\Tools\\msinfo32.exe");
-        QTest::newRow("no NUL") << QByteArray("ABC") << -1 << QStringLiteral("ABC");
-        QTest::newRow("only NUL") << QByteArray("\0", 1) << -1 << QString();
-        QTest::newRow("nothing written") << QByteArray() << -1 << QString();
-        QTest::newRow("NUL inside, none at the end") << QByteArray("AB\0CD", 5) << -1
-                                                     << QString::fromLatin1("AB\0CD", 5);
-        QTest::newRow("size counts two NULs") << QByteArray("AB\0\0", 4) << -1 << QString::fromLatin1("AB\0", 3);
+        const uint sz = Registry::TypeSz, dword = Registry::TypeDword;
+        QTest::newRow("sz ended by NUL") << sz << QByteArray("C:\\Tools\\msinfo32.exe\0", 22) << -1
+                                         << QStringLiteral("C:\\Tools\\msinfo32.exe");
+        QTest::newRow("sz without NUL") << sz << QByteArray("ABC") << -1 << QStringLiteral("ABC");
+        QTest::newRow("sz only NUL") << sz << QByteArray("\0", 1) << -1 << QString();
+        QTest::newRow("sz nothing written") << sz << QByteArray() << -1 << QString();
+        QTest::newRow("sz NUL inside, none at the end") << sz << QByteArray("AB\0CD", 5) << -1
+                                                        << QString::fromLatin1("AB\0CD", 5);
+        QTest::newRow("sz size counts two NULs") << sz << QByteArray("AB\0\0", 4) << -1
+                                                 << QString::fromLatin1("AB\0", 3);
+        // A registry that claims more than the 1024-byte buffer holds.
+        QTest::newRow("sz size beyond the buffer") << sz << QByteArray(1024, 'x') << 5000
+                                                   << QString(1024, QLatin1Char('x'));
+        // DWORDs: the earlier content of KeyVal plays no part, and zero
+        // bytes inside the number still count.
+        QTest::newRow("dword ten") << dword << QByteArray("\x0A\0\0\0", 4) << -1 << QStringLiteral("10");
+        QTest::newRow("dword 0x00010005") << dword << QByteArray("\x05\0\x01\0", 4) << -1 << QStringLiteral("65541");
+        QTest::newRow("dword 0x0105") << dword << QByteArray("\x05\x01\0\0", 4) << -1 << QStringLiteral("261");
+        QTest::newRow("dword top bit") << dword << QByteArray("\0\0\0\x80", 4) << -1 << QStringLiteral("2147483648");
+        QTest::newRow("dword zero") << dword << QByteArray("\0\0\0\0", 4) << -1 << QStringLiteral("0");
+        // Other types leave KeyVal as it was.
+        QTest::newRow("binary") << 3u << QByteArray("\x01\x02\x03", 3) << -1 << QStringLiteral("before");
     }
 
-    void keyValueText()
+    void keyValue()
     {
+        QFETCH(uint, type);
         QFETCH(QByteArray, bytes);
         QFETCH(int, reported);
         QFETCH(QString, expected);
         MemoryRegistry reg;
         MemoryRegistry::Value v = Sz(bytes);
+        v.type = type;
         if (reported >= 0)
             v.reportedSize = static_cast<uint32_t>(reported);
         reg.Set(HKLM, "K", "V", v);
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
+        AboutOn on(&reg);
         QString val = QStringLiteral("before");
-        QVERIFY(about.GetKeyValue(HKLM, "K", "V", val));
+        QVERIFY(on.about->GetKeyValue(HKLM, "K", "V", val));
         QCOMPARE(val, expected);
-    }
-
-    void keyValueSizeBeyondTheBuffer()
-    {
-        // A registry that claims more than the 1024-byte buffer holds.
-        MemoryRegistry reg;
-        MemoryRegistry::Value v = Sz(QByteArray(1024, 'x'));
-        v.reportedSize = 5000;
-        reg.Set(HKLM, "K", "V", v);
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        QString val;
-        QVERIFY(about.GetKeyValue(HKLM, "K", "V", val));
-        QCOMPARE(val, QString(1024, QLatin1Char('x')));
-    }
-
-    void keyValueDword_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("ten") << QByteArray("\x0A\0\0\0", 4) << QStringLiteral("10");
-        // Zero bytes in the middle of the number still count.
-        QTest::newRow("0x00010005") << QByteArray("\x05\0\x01\0", 4) << QStringLiteral("65541");
-        QTest::newRow("0x0105") << QByteArray("\x05\x01\0\0", 4) << QStringLiteral("261");
-        QTest::newRow("top bit") << QByteArray("\0\0\0\x80", 4) << QStringLiteral("2147483648");
-        QTest::newRow("zero") << QByteArray("\0\0\0\0", 4) << QStringLiteral("0");
-    }
-
-    void keyValueDword()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, expected);
-        MemoryRegistry reg;
-        MemoryRegistry::Value v;
-        v.type = Registry::REG_DWORD;
-        v.bytes = bytes;
-        reg.Set(HKLM, "K", "V", v);
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        // The earlier content of KeyVal plays no part.
-        QString val = QStringLiteral("12");
-        QVERIFY(about.GetKeyValue(HKLM, "K", "V", val));
-        QCOMPARE(val, expected);
-    }
-
-    void keyValueOtherTypeLeavesKeyValAlone()
-    {
-        MemoryRegistry reg;
-        MemoryRegistry::Value v;
-        v.type = 3;  // REG_BINARY
-        v.bytes = QByteArray("\x01\x02\x03", 3);
-        reg.Set(HKLM, "K", "V", v);
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
-        QString val = QStringLiteral("kept");
-        QVERIFY(about.GetKeyValue(HKLM, "K", "V", val));
-        QCOMPARE(val, QStringLiteral("kept"));
         QVERIFY(reg.open.isEmpty());
     }
 
     void keyValueMissingKey()
     {
         MemoryRegistry reg;
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
+        AboutOn on(&reg);
         QString val = QStringLiteral("stale");
-        QVERIFY(!about.GetKeyValue(HKLM, "K", "V", val));
+        QVERIFY(!on.about->GetKeyValue(HKLM, "K", "V", val));
         QVERIFY(val.isEmpty());
         QCOMPARE(reg.closes, 0);
     }
@@ -441,15 +386,12 @@ private slots:
         v.queryStatus = 5;  // access denied
         reg.Set(HKLM, "K", "V", v);
         reg.Set(HKLM, "K", "Other", Sz("y"));
-        TestRig rig;
-        rig.platform.registry = &reg;
-        rig.Make();
-        frmAbout about(rig.platform, rig.form.get());
+        AboutOn on(&reg);
         QString val = QStringLiteral("stale");
-        QVERIFY(!about.GetKeyValue(HKLM, "K", "V", val));
+        QVERIFY(!on.about->GetKeyValue(HKLM, "K", "V", val));
         QVERIFY(val.isEmpty());
         QString missing = QStringLiteral("stale");
-        QVERIFY(!about.GetKeyValue(HKLM, "K", "Missing", missing));
+        QVERIFY(!on.about->GetKeyValue(HKLM, "K", "Missing", missing));
         QVERIFY(missing.isEmpty());
         QCOMPARE(reg.opens, 2);
         QCOMPARE(reg.closes, 2);

@@ -28,7 +28,7 @@ private slots:
     {
         const char buffer[4] = {'o', 'k', '\0', 'x'};
         QString val = QStringLiteral("old");
-        RegistryValueText::Apply(buffer, 4, 3, Registry::REG_SZ, val);
+        RegistryValueText::Apply(buffer, 4, 3, Registry::TypeSz, val);
         QCOMPARE(val, QStringLiteral("ok"));
     }
 
@@ -36,13 +36,13 @@ private slots:
     {
         const unsigned char le[4] = {0x78, 0x56, 0x34, 0x12};
         QString val = QStringLiteral("junk");
-        RegistryValueText::Apply(reinterpret_cast<const char*>(le), 4, 4, Registry::REG_DWORD, val);
+        RegistryValueText::Apply(reinterpret_cast<const char*>(le), 4, 4, Registry::TypeDword, val);
         QCOMPARE(val, QString::number(0x12345678u));
         // Fewer bytes: the missing high bytes count as zero.
-        RegistryValueText::Apply(reinterpret_cast<const char*>(le), 4, 1, Registry::REG_DWORD, val);
+        RegistryValueText::Apply(reinterpret_cast<const char*>(le), 4, 1, Registry::TypeDword, val);
         QCOMPARE(val, QString::number(0x78u));
         // Never more than the buffer holds.
-        RegistryValueText::Apply(reinterpret_cast<const char*>(le), 2, 4, Registry::REG_DWORD, val);
+        RegistryValueText::Apply(reinterpret_cast<const char*>(le), 2, 4, Registry::TypeDword, val);
         QCOMPARE(val, QString::number(0x5678u));
     }
 

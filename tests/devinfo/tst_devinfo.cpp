@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QtTest>
+#include <functional>
 
 namespace {
 
@@ -54,22 +55,35 @@ class TestDevInfo : public QObject {
     };
 
     // Opens the window through the main window's handler and reads it while
-    // it is up.
-    Opened Open(TestRig& rig)
+    // it is up; `between` runs before each opening after the first.
+    QList<Opened> Open(const QString& library, FakeClipboard& clip, int times = 1,
+                       const std::function<void()>& between = {})
     {
-        Opened o;
-        ModalWatch watch([&](QDialog* d) {
-            auto* list = d->findChild<QListWidget*>("LoggerList");
-            if (list)
-                o.lines = Lines(list);
-            o.title = d->windowTitle();
-            o.modal = d->isModal();
-            o.parentIsMain = d->parentWidget() == rig.form.get();
-        });
-        rig.form->mnuDeviceInfo_Click();
-        o.seen = watch.seen;
-        return o;
+        RuntimeChipIdLibrary lib({library});
+        TestRig rig;
+        rig.platform.chipId = &lib;
+        rig.platform.clipboard = &clip;
+        rig.Make();
+        QList<Opened> all;
+        for (int i = 0; i < times; ++i) {
+            if (i > 0 && between)
+                between();
+            Opened o;
+            ModalWatch watch([&](QDialog* d) {
+                if (auto* list = d->findChild<QListWidget*>("LoggerList"))
+                    o.lines = Lines(list);
+                o.title = d->windowTitle();
+                o.modal = d->isModal();
+                o.parentIsMain = d->parentWidget() == rig.form.get();
+            });
+            rig.form->mnuDeviceInfo_Click();
+            o.seen = watch.seen;
+            all << o;
+        }
+        return all;
     }
+
+    Opened OpenFake(FakeClipboard& clip) { return Open(QStringLiteral(FAKE_FTCHIPID_PATH), clip).first(); }
 
 private slots:
     void initTestCase()
@@ -87,13 +101,8 @@ private slots:
     void noAdapter()
     {
         m_setCount(0, 0, 1);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.seen, 1);
         QCOMPARE(o.title, QStringLiteral("USB Device Info"));
         QVERIFY(o.modal);
@@ -108,13 +117,8 @@ private slots:
         m_setCount(0, 2, 1);
         SetDevice(0, 0, "USB Serial Converter A", 0, 305419896);
         SetDevice(1, 0, "Bench Adapter B", 0, 1122334455);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines, (QStringList{"Number of Devices = 2", "Description = USB Serial Converter A",
                                        "Chip ID = 305419896", "Description = Bench Adapter B",
                                        "Chip ID = 1122334455"}));
@@ -128,13 +132,8 @@ private slots:
     void failedCount()
     {
         m_setCount(4, 0, 0);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines, QStringList{"FTID_GetNumDevs failed status = 4"});
         QVERIFY(clip.log.isEmpty());
     }
@@ -144,13 +143,8 @@ private slots:
         // The loop follows the count alone, even after a failed query.
         m_setCount(-3, 1, 1);
         SetDevice(0, 0, "Adapter", 0, 77);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines, (QStringList{"FTID_GetNumDevs failed status = -3", "Description = Adapter", "Chip ID = 77"}));
     }
 
@@ -159,13 +153,8 @@ private slots:
         m_setCount(0, 2, 1);
         SetDevice(0, 18, "never shown", 0, 11);
         SetDevice(1, 0, "Second", 0, 22);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines, (QStringList{"Number of Devices = 2", "FTID_GetDeviceDescription failed status = 18",
                                        "Chip ID = 11", "Description = Second", "Chip ID = 22"}));
         QCOMPARE(clip.text, QStringLiteral("22"));
@@ -176,13 +165,8 @@ private slots:
         m_setCount(0, 2, 1);
         SetDevice(0, 0, "First", 0, 5150);
         SetDevice(1, 0, "Second", 7, 9999);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines, (QStringList{"Number of Devices = 2", "Description = First", "Chip ID = 5150",
                                        "Description = Second", "FTID_GetDeviceChipID failed status = 7"}));
         QCOMPARE(clip.log, (QStringList{"clear", "set:5150"}));
@@ -193,13 +177,8 @@ private slots:
     {
         m_setCount(0, 1, 1);
         SetDevice(0, 0, "Adapter", 0, static_cast<int32_t>(0x80000001u));
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines.value(2), QStringLiteral("Chip ID = -2147483647"));
         QCOMPARE(clip.text, QStringLiteral("-2147483647"));
     }
@@ -212,13 +191,8 @@ private slots:
             full[i] = static_cast<char>('A' + i % 26);
         m_setCount(0, 1, 1);
         SetDevice(0, 0, full, 0, 42);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines.size(), 3);
         QCOMPARE(o.lines.at(1), "Description = " + QString::fromLatin1(full));
         QCOMPARE(o.lines.at(2), QStringLiteral("Chip ID = 42"));
@@ -229,25 +203,15 @@ private slots:
         m_setCount(0, 2, 1);
         SetDevice(0, 0, "A long first description", 0, 1);
         SetDevice(1, 0, "Short", 0, 2);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = OpenFake(clip);
         QCOMPARE(o.lines.value(3), QStringLiteral("Description = Short"));
     }
 
     void missingLibrary()
     {
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_DIR "/no-such-chip-library")});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = Open(QStringLiteral(FAKE_FTCHIPID_DIR "/no-such-chip-library"), clip).first();
         QCOMPARE(o.seen, 1);
         QCOMPARE(o.lines.size(), 1);
         QVERIFY2(o.lines.first().contains("FTChipID") && o.lines.first().contains("not found"),
@@ -259,13 +223,8 @@ private slots:
 
     void missingFunction()
     {
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_NOCHIP_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened o = Open(rig);
+        const Opened o = Open(QStringLiteral(FAKE_FTCHIPID_NOCHIP_PATH), clip).first();
         QCOMPARE(o.lines.size(), 1);
         QVERIFY2(o.lines.first().contains("FTID_GetDeviceChipID"), qPrintable(o.lines.first()));
         QVERIFY(clip.log.isEmpty());
@@ -288,19 +247,13 @@ private slots:
     {
         m_setCount(0, 1, 1);
         SetDevice(0, 0, "Adapter", 0, 1234);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
         FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        const Opened first = Open(rig);
         // Between showings the adapter's identifier changes: the second
         // window must ask again rather than show what it saw before.
-        SetDevice(0, 0, "Adapter", 0, 5678);
-        const Opened second = Open(rig);
-        QCOMPARE(first.lines, (QStringList{"Number of Devices = 1", "Description = Adapter", "Chip ID = 1234"}));
-        QCOMPARE(second.lines, (QStringList{"Number of Devices = 1", "Description = Adapter", "Chip ID = 5678"}));
+        const QList<Opened> o = Open(QStringLiteral(FAKE_FTCHIPID_PATH), clip, 2,
+                                     [&] { SetDevice(0, 0, "Adapter", 0, 5678); });
+        QCOMPARE(o[0].lines, (QStringList{"Number of Devices = 1", "Description = Adapter", "Chip ID = 1234"}));
+        QCOMPARE(o[1].lines, (QStringList{"Number of Devices = 1", "Description = Adapter", "Chip ID = 5678"}));
         QCOMPARE(QString::fromLatin1(m_callLog()), QStringLiteral("N;D0:256;C0;N;D0:256;C0;"));
         QCOMPARE(clip.text, QStringLiteral("5678"));
     }
