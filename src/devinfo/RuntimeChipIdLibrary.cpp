@@ -1,8 +1,20 @@
 #include "devinfo/RuntimeChipIdLibrary.h"
 
+#include <QCoreApplication>
+
 QStringList RuntimeChipIdLibrary::UsualNames()
 {
-    return {QStringLiteral("FTChipID"), QStringLiteral("ftchipid")};
+    const QStringList bare{QStringLiteral("FTChipID"), QStringLiteral("ftchipid")};
+    // The program's own folder first, where an installer puts it, then the
+    // system's library search path.
+    QStringList names;
+    if (QCoreApplication::instance()) {
+        const QString folder = QCoreApplication::applicationDirPath();
+        for (const QString& name : bare)
+            names << folder + QLatin1Char('/') + name;
+    }
+    names << bare;
+    return names;
 }
 
 RuntimeChipIdLibrary::RuntimeChipIdLibrary(QStringList names) : m_names(std::move(names)) {}
