@@ -30,7 +30,7 @@ constexpr double ReplyWait = 0.5;         // from "V" until the answer is read
 constexpr double ReplyReadTime = 0.2;     // longest the answer is read for
 // A log line is stamped when the simulator has read the frame; that can lag
 // the write by a little more for one frame than for the next.
-constexpr double LogJitter = 0.010;
+constexpr double LogJitter = 0.020;
 
 double MonotonicNow()
 {

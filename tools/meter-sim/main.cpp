@@ -272,9 +272,9 @@ void Meter::ReadInotify()
                     return;
                 if (m_openers > 0)
                     --m_openers;
-                m_log.Line("CLOSE");
                 if (m_openers == 0 && m_slave >= 0)
                     tcflush(m_slave, TCIFLUSH);
+                m_log.Line("CLOSE");
             }
             p += sizeof(inotify_event) + event->len;
         }
