@@ -92,16 +92,6 @@ private slots:
         QCOMPARE(plain.ScaleHeight(), 750.0f);
     }
 
-    void clsFillsWithTheBackColour()
-    {
-        Box b;
-        b.box->Line(-100, 50, 100, 50, Blue);
-        b.box->BackColor(Yellow);
-        b.box->Cls();
-        const Face f = b.Look();
-        QCOMPARE(f.Count(IsYellow), f.Image().width() * f.Image().height());
-    }
-
     void lineIsDrawWidthPixelsWide()
     {
         for (int16_t width : {1, 2, 3}) {

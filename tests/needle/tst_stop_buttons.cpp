@@ -98,21 +98,6 @@ private slots:
         QVERIFY(form.cmdCycle->isEnabled());
     }
 
-    void leftThenRightMovesTheNeedleAcross()
-    {
-        TestRig rig;
-        frmMain& form = Connected(rig);
-        form.cmdLeft->click();
-        QVERIFY(form.cmdRight->isEnabled());
-        form.cmdRight->click();
-        QCOMPARE(rig.comm.Frames(), (QList<QByteArray>{"N0C6\r", "NF3A\r"}));
-        const double gap = rig.comm.FrameTimes()[1] - rig.comm.FrameTimes()[0];
-        QVERIFY2(gap >= Wait, qPrintable(QString::number(gap)));
-        VERIFY_NEEDLE(Face(*form.picMeterPanel), 55.0);
-        QVERIFY(form.cmdLeft->isEnabled());
-        QVERIFY(!form.cmdRight->isEnabled());
-    }
-
     void leftInsideTheWaitOfRight()
     {
         // LEFT is handled at once inside RIGHT's wait and completes there;
