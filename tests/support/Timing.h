@@ -3,7 +3,6 @@
 // upper bounds allow for a loaded machine and grow with QZ_TEST_TIME_SCALE
 // (set it above 1 for slow builds, e.g. under sanitizers or valgrind).
 #include <QString>
-#include <QString>
 #include <QtGlobal>
 
 namespace Timing {
