@@ -67,17 +67,15 @@ public:
     }
 };
 
-// Events of the log from the last Init_Ports on: everything after the last
-// Close that follows an Open of a probe with no writes in between. Simpler:
-// the events after index `from`.
+// The log from index `from` on.
 std::vector<Ev> EventsFrom(const MemoryCommControl& comm, size_t from)
 {
     const auto& all = comm.Events();
     return std::vector<Ev>(all.begin() + static_cast<long>(std::min(from, all.size())), all.end());
 }
 
-// Index just past the probe of all ports made by the last Init_Ports before
-// the first write: the first Open that is followed by a write.
+// Where the first probe of a single port begins: the first Open followed by a
+// write (the probes of all ports only open and close).
 size_t FirstProbeOpen(const MemoryCommControl& comm)
 {
     const auto& ev = comm.Events();
