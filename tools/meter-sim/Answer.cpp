@@ -5,8 +5,31 @@
 
 namespace metersim {
 
-std::string IdentityAnswer(const Identity& id, const Faults& faults)
+namespace {
+
+// A byte no identity line ever holds: a control character other than CR, or
+// a byte with the high bit set, as a noisy line gives.
+char NoiseByte(std::mt19937& random)
 {
+    for (;;) {
+        const unsigned value = random() % (0x20 + 0x80);
+        const unsigned byte = value < 0x20 ? value : 0x80 + (value - 0x20);
+        if (byte != '\r')
+            return static_cast<char>(byte);
+    }
+}
+
+}  // namespace
+
+std::string IdentityAnswer(const Identity& id, const Faults& faults, std::mt19937& random)
+{
+    if (faults.garbage) {
+        // Not a meter at all: a burst of bytes of every kind, CR included.
+        std::string bytes(1 + random() % GarbageMaxLength, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(random() & 0xFF);
+        return bytes;
+    }
     std::string serial = id.serial;
     std::string firmware = id.firmware;
     // Bytes a receiver must drop are put in the middle of the serial number,
@@ -18,10 +41,31 @@ std::string IdentityAnswer(const Identity& id, const Faults& faults)
     if (faults.lfInside)
         serial.insert(serial.size() / 2, "\n");
 
+    if (faults.overlong) {
+        // A line that runs on behind the firmware field, in characters a
+        // receiver keeps: digits, upper-case letters and "-./".
+        static constexpr char Filler[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-./";
+        firmware += ',';
+        for (std::size_t i = 0; i < OverlongExtra; ++i)
+            firmware += Filler[i % (sizeof Filler - 1)];
+    }
+
     std::string line = "V," + serial + "," + id.third + "," + firmware;
     if (faults.lowercase) {
         for (char& c : line)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (faults.noise) {
+        // One or two noise bytes behind about every third character.
+        std::string noisy;
+        for (char c : line) {
+            noisy += c;
+            if (random() % 3 == 0) {
+                for (unsigned n = 1 + random() % 2; n > 0; --n)
+                    noisy += NoiseByte(random);
+            }
+        }
+        line.swap(noisy);
     }
     if (faults.emptyLineFirst)
         line.insert(0, "\r");
@@ -74,6 +118,9 @@ std::string Describe(const Faults& f)
     add(f.emptyLineFirst, "empty-line-first");
     add(f.truncated, "truncated");
     add(f.trailing, "trailing");
+    add(f.overlong, "overlong");
+    add(f.noise, "noise");
+    add(f.garbage, "garbage");
     return out.empty() ? "none" : out;
 }
 

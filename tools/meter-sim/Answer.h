@@ -1,6 +1,7 @@
 #pragma once
 // What the simulated meter says, and how its log spells bytes. Kept apart from
 // the event loop so that the shapes of the answers are easy to read in one place.
+#include <random>
 #include <string>
 
 namespace metersim {
@@ -16,6 +17,9 @@ struct Faults {
     bool emptyLineFirst = false;  // a lone CR before the identity line
     bool truncated = false;       // identity line without its CR
     bool trailing = false;        // characters after the identity line's CR
+    bool overlong = false;        // identity line runs on for several hundred characters
+    bool noise = false;           // control characters and high bytes inside the identity line
+    bool garbage = false;         // random bytes instead of the identity line
 };
 
 struct Identity {
@@ -25,8 +29,13 @@ struct Identity {
 };
 
 // The bytes sent in answer to "V": "V,<serial>,<third>,<firmware>" and a CR,
-// bent as the faults ask.
-std::string IdentityAnswer(const Identity& id, const Faults& faults);
+// bent as the faults ask. Noise and garbage take their bytes from `random`.
+std::string IdentityAnswer(const Identity& id, const Faults& faults, std::mt19937& random);
+
+// How many characters --overlong adds behind the firmware field.
+inline constexpr std::size_t OverlongExtra = 480;
+// The longest answer --garbage sends.
+inline constexpr std::size_t GarbageMaxLength = 64;
 
 // The reading line a chatty meter keeps sending.
 inline constexpr const char* ChattyLine = "M,800\r";

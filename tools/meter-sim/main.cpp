@@ -40,6 +40,7 @@ struct Options {
     Faults faults;
     double answerDelay = 0.0;  // seconds from "V" to the answer
     long dropAfter = -1;       // close the device after this many frames
+    unsigned long seed = 1;    // for the bytes of --noise and --garbage
     std::string logPath;
 };
 
@@ -76,6 +77,10 @@ const char* const Usage =
     "  --empty-line-first   a lone CR before the identity line\n"
     "  --truncated          identity line without its CR\n"
     "  --trailing           \"\\nJUNK\" after the identity line's CR\n"
+    "  --overlong           several hundred more characters before the CR\n"
+    "  --noise              control characters and high bytes inside the identity line\n"
+    "  --garbage            random bytes instead of the identity line\n"
+    "  --seed N             seed for the bytes of --noise and --garbage (default 1)\n"
     "  --drop-after N       close the device and end after N frames\n"
     "\n"
     "Other:\n"
@@ -141,6 +146,20 @@ Options ParseOptions(int argc, char** argv)
             if (end == text || *end != '\0' || n < 0)
                 Fail("--drop-after needs a frame count, not '" + std::string(text) + "'");
             o.dropAfter = n;
+        } else if (arg == "--seed") {
+            const char* text = value();
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long n = std::strtoul(text, &end, 10);
+            if (end == text || *end != '\0' || errno != 0 || text[0] == '-')
+                Fail("--seed needs a non-negative whole number, not '" + std::string(text) + "'");
+            o.seed = n;
+        } else if (arg == "--overlong") {
+            o.faults.overlong = true;
+        } else if (arg == "--noise") {
+            o.faults.noise = true;
+        } else if (arg == "--garbage") {
+            o.faults.garbage = true;
         } else if (arg == "--chatty") {
             o.faults.chatty = true;
         } else if (arg == "--silent") {
@@ -181,7 +200,10 @@ private:
 
 class Meter {
 public:
-    Meter(const Options& options, Log& log) : m_options(options), m_log(log) {}
+    Meter(const Options& options, Log& log)
+        : m_options(options), m_log(log), m_random(static_cast<std::mt19937::result_type>(options.seed))
+    {
+    }
 
     int Run();
 
@@ -197,6 +219,7 @@ private:
 
     const Options& m_options;
     Log& m_log;
+    std::mt19937 m_random;
 
     int m_master = -1;
     int m_slave = -1;
@@ -384,6 +407,7 @@ int Meter::Run()
     std::fflush(stdout);
     m_log.Line("START device=" + m_device + " serial=" + Quote(m_options.identity.serial) +
                " firmware=" + Quote(m_options.identity.firmware) + " faults=" + Describe(m_options.faults) +
+               (m_options.faults.noise || m_options.faults.garbage ? " seed=" + std::to_string(m_options.seed) : "") +
                (m_tracking ? "" : " (opens not tracked)"));
     m_nextChatter = Now();
 
@@ -432,7 +456,7 @@ int Meter::Run()
         const double later = Now();
         while (!m_answersDue.empty() && m_answersDue.front() <= later) {
             m_answersDue.pop_front();
-            Send(IdentityAnswer(m_options.identity, m_options.faults));
+            Send(IdentityAnswer(m_options.identity, m_options.faults, m_random));
         }
         if (m_options.faults.chatty && m_nextChatter <= later) {
             // A real chatty meter sends whether anyone listens or not; what
