@@ -1,40 +1,13 @@
-// "CYCLE" and Format_Position: the walk through the scale points of each face,
-// its wrap, a face change in between, and CYCLE with no port open.
-#include "DirectConnection.h"
-#include "FrameScript.h"
-#include "TestRig.h"
+// "CYCLE", Format_Position and the "Calibration" options: the walk through the
+// scale points of each face, its wrap, a face change in between, the mode
+// command with the current point, and silence with no port open or at start-up.
+#include "NeedleRig.h"
 
-#include "link/CommControl.h"
-
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSlider>
 #include <QTest>
-
-namespace {
-
-// The frames of one whole walk, from row 1 round to row 0, for each face.
-const QList<QByteArray> TradWalk{"N0C6\r", "N238\r", "N3AA\r", "N51C\r", "N68E\r", "N800\r", "N972\r",
-                                 "NAE4\r", "NC56\r", "NDC8\r", "NF3A\r", "NFFF\r", "N000\r"};
-const QList<QByteArray> SimpleWalk{"N0C6\r", "N295\r", "N463\r", "N632\r", "N800\r", "N9CF\r",
-                                   "NB9D\r", "ND6C\r", "NF3A\r", "NFFF\r", "N000\r"};
-
-struct ButtonStates {
-    bool sweep, left, right, slider, connect, cycle;
-    bool operator==(const ButtonStates&) const = default;
-};
-
-ButtonStates StatesOf(const frmMain& f)
-{
-    return {f.cmdSweep->isEnabled(),  f.cmdLeft->isEnabled(),    f.cmdRight->isEnabled(),
-            f.SldSpeed->isEnabled(),  f.cmdConnect->isEnabled(), f.cmdCycle->isEnabled()};
-}
-
-}  // namespace
 
 class TestCycle : public QObject {
     Q_OBJECT
-
 private slots:
     void formatPosition_data()
     {
@@ -43,145 +16,121 @@ private slots:
         QTest::newRow("zero") << 0 << "000";
         QTest::newRow("one digit") << 10 << "00A";
         QTest::newRow("two digits") << 255 << "0FF";
-        QTest::newRow("left stop") << 198 << "0C6";
-        QTest::newRow("centre") << 2048 << "800";
-        QTest::newRow("right stop") << 3898 << "F3A";
         QTest::newRow("top") << 4095 << "FFF";
-        QTest::newRow("past the top is not cut") << 4096 << "1000";
-        QTest::newRow("largest") << 32767 << "7FFF";
+        QTest::newRow("past the top, not cut") << 4096 << "1000";
     }
     void formatPosition()
     {
         QFETCH(int, position);
         QFETCH(QString, text);
         TestRig rig;
-        frmMain& f = rig.Make();
-        const int16_t p = static_cast<int16_t>(position);
-        QCOMPARE(f.Format_Position(p), text);
-        QCOMPARE(p, static_cast<int16_t>(position));
+        QCOMPARE(rig.Make().Format_Position(int16_t(position)), text);
     }
 
-    void tradWalkAndWrap()
+    void walk_data()
     {
-        TestRig rig;
-        frmMain& f = rig.Make();
-        ConnectDirectly(rig);
-        QCOMPARE(f.CycleIndex, int16_t(0));
-        for (int round = 0; round < 2; ++round) {
-            rig.comm.ClearLog();
-            for (int i = 1; i <= 13; ++i) {
-                f.cmdCycle->click();
-                QCOMPARE(f.CycleIndex, int16_t(i % 13));
-            }
-            QCOMPARE(rig.comm.Frames(), TradWalk);
-        }
+        QTest::addColumn<int>("style");
+        QTest::addColumn<Frames>("walk");  // from row 1 round to row 0
+        QTest::newRow("TRAD") << 0 << Frames{"N0C6\r", "N238\r", "N3AA\r", "N51C\r", "N68E\r", "N800\r", "N972\r",
+                                             "NAE4\r", "NC56\r", "NDC8\r", "NF3A\r", "NFFF\r", "N000\r"};
+        QTest::newRow("SIMPLE") << 1 << Frames{"N0C6\r", "N295\r", "N463\r", "N632\r", "N800\r", "N9CF\r",
+                                               "NB9D\r", "ND6C\r", "NF3A\r", "NFFF\r", "N000\r"};
     }
-
-    void simpleWalkAndWrap()
+    void walk()
     {
+        QFETCH(int, style);
+        QFETCH(Frames, walk);
         TestRig rig;
         frmMain& f = rig.Make();
-        ConnectDirectly(rig);
-        f.optSimple->click();
-        QCOMPARE(qzGlobals::ScaleType, 1);
+        Connect(rig);
+        if (style == 1)
+            f.optSimple->click();
         for (int round = 0; round < 2; ++round) {
             rig.comm.ClearLog();
-            for (int i = 1; i <= 11; ++i) {
+            for (int i = 1; i <= walk.size(); ++i) {
                 f.cmdCycle->click();
-                QCOMPARE(f.CycleIndex, int16_t(i % 11));
+                QCOMPARE(f.CycleIndex, int16_t(i % walk.size()));
             }
-            QCOMPARE(rig.comm.Frames(), SimpleWalk);
+            QCOMPARE(rig.comm.Frames(), walk);
         }
     }
 
     void tradToSimpleFromRow11Or12_data()
     {
-        QTest::addColumn<int>("tradClicks");
-        QTest::addColumn<int>("simpleRow");
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("row 11") << 11 << 1 << QByteArray("N0C6\r");
-        QTest::newRow("row 12") << 12 << 2 << QByteArray("N295\r");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QByteArray>("next");
+        QTest::newRow("row 11") << 11 << QByteArray("N0C6\r");
+        QTest::newRow("row 12") << 12 << QByteArray("N295\r");
     }
     void tradToSimpleFromRow11Or12()
     {
-        QFETCH(int, tradClicks);
-        QFETCH(int, simpleRow);
-        QFETCH(QByteArray, frame);
+        QFETCH(int, row);
+        QFETCH(QByteArray, next);
         TestRig rig;
         frmMain& f = rig.Make();
-        ConnectDirectly(rig);
-        for (int i = 0; i < tradClicks; ++i)
+        Connect(rig);
+        for (int i = 0; i < row; ++i)
             f.cmdCycle->click();
-        QCOMPARE(f.CycleIndex, int16_t(tradClicks));
-
-        f.optSimple->click();  // the face change keeps CycleIndex
-        QCOMPARE(qzGlobals::ScaleType, 1);
-        QCOMPARE(f.CycleIndex, int16_t(tradClicks));
+        f.optSimple->click();  // keeps CycleIndex: SIMPLE has no such row, and its column holds 0 there
         rig.comm.ClearLog();
+        f.optLUT->click();
         f.cmdCycle->click();
-        QCOMPARE(f.CycleIndex, int16_t(simpleRow));
-        QCOMPARE(rig.comm.Frames(), (QList<QByteArray>{frame}));
+        QCOMPARE(rig.comm.Frames(), (Frames{"L\r", "N000\r", next}));
+        QCOMPARE(f.CycleIndex, int16_t(row - 10));
     }
 
-    void portClosedOnlyMovesTheDrawnNeedle()
+    void calibration_data()
     {
-        TestRig rig;
-        frmMain& f = rig.Make();
-        f.CycleIndex = 5;  // next is row 6, the upright centre
-        f.cmdCycle->click();
-        QCOMPARE(f.CycleIndex, int16_t(6));
-        QVERIFY(rig.comm.Events().empty());  // not even a write to the closed port
-        QCOMPARE(f.NeedleEnds.X1, 0.0f);
-        QCOMPARE(f.NeedleEnds.Y1, 500.0f);
-        QCOMPARE(f.NeedleEnds.X2, 0.0f);
-        QCOMPARE(f.NeedleEnds.Y2, 1000.0f);
-
-        f.cmdCycle->click();  // row 7, right of centre
-        QVERIFY(rig.comm.Events().empty());
-        QVERIFY(f.NeedleEnds.X2 > 0);
+        QTest::addColumn<int>("cycles");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<Frames>("frames");
+        QTest::newRow("ON after connecting") << 0 << false << true << Frames{"L\r", "N000\r"};
+        QTest::newRow("OFF after one CYCLE") << 1 << false << false << Frames{"S\r", "N0C6\r"};
+        QTest::newRow("ON after LEFT at row 5") << 5 << true << true << Frames{"L\r", "N68E\r"};
     }
-
-    void drawnNeedleFollowsWithThePortOpen()
+    void calibration()
     {
+        QFETCH(int, cycles);
+        QFETCH(bool, left);
+        QFETCH(bool, on);
+        QFETCH(Frames, frames);
         TestRig rig;
         frmMain& f = rig.Make();
-        ConnectDirectly(rig);
-        f.cmdCycle->click();  // row 1, the left stop
-        QCOMPARE(rig.comm.Frames(), (QList<QByteArray>{"N0C6\r"}));
-        QVERIFY(qAbs(f.NeedleEnds.X2 - (-819.13f)) < 0.01f);
-        QVERIFY(qAbs(f.NeedleEnds.Y2 - 573.61f) < 0.01f);
-    }
-
-    void unknownFaceDoesNothing()
-    {
-        TestRig rig;
-        frmMain& f = rig.Make();
-        ConnectDirectly(rig);
-        f.CycleIndex = 3;
-        qzGlobals::ScaleType = 2;
+        Connect(rig);
+        for (int i = 0; i < cycles; ++i)
+            f.cmdCycle->click();
+        if (left)
+            f.cmdLeft->click();
+        (on ? f.optLIN : f.optLUT)->click();
         const auto ends = f.NeedleEnds;
         rig.comm.ClearLog();
-        f.cmdCycle->click();
-        QCOMPARE(f.CycleIndex, int16_t(3));
-        QVERIFY(rig.comm.Events().empty());
+        (on ? f.optLUT : f.optLIN)->click();
+        QCOMPARE(rig.comm.Frames(), frames);
+        // The drawn needle shows positions, not the calibrated deflection.
         QCOMPARE(f.NeedleEnds.X2, ends.X2);
         QCOMPARE(f.NeedleEnds.Y2, ends.Y2);
     }
 
-    void cycleChangesNoButtonAndLeavesStopSweep()
+    void nothingSentWithThePortClosedOrAtStartUp()
     {
+        {
+            TestRig rig;
+            rig.comm.SetPort(1, MemoryCommControl::PortState::Available);
+            rig.comm.setPortOpen(true);
+            rig.Make();  // selects OFF and TRAD itself
+            QVERIFY(rig.comm.Frames().isEmpty());
+        }
         TestRig rig;
         frmMain& f = rig.Make();
-        ConnectDirectly(rig);
-        f.cmdLeft->setEnabled(false);
-        for (bool stop : {true, false}) {
-            f.StopSweep = stop;
-            const ButtonStates before = StatesOf(f);
-            f.cmdCycle->click();
-            QVERIFY(StatesOf(f) == before);
-            QCOMPARE(f.StopSweep, stop);
-        }
-        QCOMPARE(f.CycleIndex, int16_t(2));
+        f.CycleIndex = 5;
+        f.cmdCycle->click();  // row 6: the centre, drawn all the same
+        QCOMPARE(f.CycleIndex, int16_t(6));
+        QCOMPARE(f.NeedleEnds.X2, 0.0f);
+        QCOMPARE(f.NeedleEnds.Y2, 1000.0f);
+        f.optLUT->click();
+        f.optLIN->click();
+        QVERIFY(rig.comm.Events().empty());  // nothing written, nothing dropped
     }
 };
 
