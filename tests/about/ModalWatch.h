@@ -1,51 +1,33 @@
 #pragma once
-// Waits for the program's modal window while a handler sits in its exec(),
-// hands it to a look-and-act function, and closes it if that left it open, so
-// that a failing test never hangs. Create it before calling the handler.
+// Hands the program's modal window to a look-and-act function as soon as a
+// handler's exec() is running, and closes the window if that left it open, so
+// that a failing test never hangs. Create it just before calling the handler.
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QPointer>
 #include <QTimer>
 #include <functional>
 
 class ModalWatch {
 public:
-    explicit ModalWatch(std::function<void(QDialog*)> look, int timeoutMs = 5000) : m_look(std::move(look))
+    explicit ModalWatch(std::function<void(QDialog*)> look)
     {
-        m_clock.start();
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this, timeoutMs] { Poll(timeoutMs); });
-        m_timer.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this, look = std::move(look)] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            m_timer.stop();
+            ++seen;
+            look(dialog);
+            closedByWatch = dialog->isVisible();
+            if (closedByWatch)
+                dialog->reject();
+        });
+        m_timer.start(0);  // fires once the handler's window loop runs
     }
-    ~ModalWatch() { m_timer.stop(); }
 
-    int seen = 0;              // modal windows handed to look
+    int seen = 0;                // windows handed to look
     bool closedByWatch = false;  // look left the window open
 
 private:
-    void Poll(int timeoutMs)
-    {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (m_clock.elapsed() > timeoutMs)
-                m_timer.stop();
-            return;
-        }
-        if (dialog == m_last)
-            return;  // still closing
-        m_timer.stop();
-        m_last = dialog;
-        ++seen;
-        m_look(dialog);
-        if (m_last && m_last->isVisible()) {
-            closedByWatch = true;
-            m_last->reject();
-        }
-    }
-
-    std::function<void(QDialog*)> m_look;
     QTimer m_timer;
-    QElapsedTimer m_clock;
-    QPointer<QDialog> m_last;
 };

@@ -1,293 +1,170 @@
-// The USB device information window against a stand-in for the vendor's
-// library, loaded at run time exactly as the program loads the real one.
+// The USB device information window, opened through the main window's
+// handler, against a stand-in for the vendor's library loaded at run time
+// exactly as the program loads the real one.
 #include "../about/ModalWatch.h"
-#include "FakeClipboard.h"
 #include "TestRig.h"
+#include "devinfo/Clipboard.h"
 #include "devinfo/RuntimeChipIdLibrary.h"
-#include "devinfo/SystemClipboard.h"
 #include "devinfo/frmDevInfo.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLibrary>
 #include <QListWidget>
-#include <QMenu>
 #include <QtTest>
-#include <functional>
+
+struct Adapter {
+    int descStatus;
+    QByteArray desc;
+    int chipStatus, chipId;
+};
+Q_DECLARE_METATYPE(Adapter)
 
 namespace {
 
-using ResetFn = void (*)();
-using SetCountFn = void (*)(int32_t, int32_t, int32_t);
-using SetDeviceFn = void (*)(int32_t, int32_t, const char*, int32_t, int32_t, int32_t);
-using CallLogFn = const char* (*)();
+// Remembers what was done to it, in order: "clear" and "set:<text>".
+struct FakeClipboard final : Clipboard {
+    QStringList log;
+    void Clear() override { log << QStringLiteral("clear"); }
+    void SetText(const QString& t) override { log << "set:" + t; }
+};
 
-QStringList Lines(const QListWidget* list)
-{
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
-}
+const QString FakeLibrary = QStringLiteral(FAKE_FTCHIPID_PATH);
 
 }  // namespace
 
 class TestDevInfo : public QObject {
     Q_OBJECT
+    QLibrary m_fake{FakeLibrary};
+    void (*m_start)(int32_t, int32_t) = nullptr;
+    void (*m_device)(int32_t, int32_t, const char*, int32_t, int32_t, int32_t) = nullptr;
+    const char* (*m_callLog)() = nullptr;
 
-    QLibrary m_script{QStringLiteral(FAKE_FTCHIPID_PATH)};
-    ResetFn m_reset = nullptr;
-    SetCountFn m_setCount = nullptr;
-    SetDeviceFn m_setDevice = nullptr;
-    CallLogFn m_callLog = nullptr;
-
-    void SetDevice(int32_t index, int32_t descStatus, const QByteArray& desc, int32_t chipStatus, int32_t chipId)
+    void Script(int countStatus, int count, const QList<Adapter>& adapters)
     {
-        m_setDevice(index, descStatus, desc.constData(), static_cast<int32_t>(desc.size()), chipStatus, chipId);
+        m_start(countStatus, count);  // a negative count is left unwritten
+        for (int i = 0; i < adapters.size(); ++i) {
+            const Adapter& a = adapters[i];
+            m_device(i, a.descStatus, a.desc.constData(), int32_t(a.desc.size()), a.chipStatus, a.chipId);
+        }
     }
 
-    struct Opened {
-        QStringList lines;
-        QString title;
-        bool modal = false;
-        bool parentIsMain = false;
-        int seen = 0;
-    };
-
-    // Opens the window through the main window's handler and reads it while
-    // it is up; `between` runs before each opening after the first.
-    QList<Opened> Open(const QString& library, FakeClipboard& clip, int times = 1,
-                       const std::function<void()>& between = {})
+    // Opens the window through the main window's handler, `between` running
+    // before each opening after the first; the list of each showing.
+    QList<QStringList> Open(const QString& library, FakeClipboard& clip, const QList<std::function<void()>>& between = {})
     {
         RuntimeChipIdLibrary lib({library});
         TestRig rig;
         rig.platform.chipId = &lib;
         rig.platform.clipboard = &clip;
         rig.Make();
-        QList<Opened> all;
-        for (int i = 0; i < times; ++i) {
-            if (i > 0 && between)
-                between();
-            Opened o;
+        QList<QStringList> shown;
+        for (int i = 0; i <= between.size(); ++i) {
+            if (i > 0)
+                between[i - 1]();
+            QStringList lines;
             ModalWatch watch([&](QDialog* d) {
-                if (auto* list = d->findChild<QListWidget*>("LoggerList"))
-                    o.lines = Lines(list);
-                o.title = d->windowTitle();
-                o.modal = d->isModal();
-                o.parentIsMain = d->parentWidget() == rig.form.get();
+                QCOMPARE(d->windowTitle(), QStringLiteral("USB Device Info"));
+                QCOMPARE(d->parentWidget(), static_cast<QWidget*>(rig.form.get()));
+                const auto* list = d->findChild<QListWidget*>("LoggerList");
+                for (int row = 0; list && row < list->count(); ++row)
+                    lines << list->item(row)->text();
             });
             rig.form->mnuDeviceInfo_Click();
-            o.seen = watch.seen;
-            all << o;
+            shown << lines;
         }
-        return all;
+        return shown;
     }
-
-    Opened OpenFake(FakeClipboard& clip) { return Open(QStringLiteral(FAKE_FTCHIPID_PATH), clip).first(); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_script.load(), qPrintable(m_script.errorString()));
-        m_reset = reinterpret_cast<ResetFn>(m_script.resolve("FakeChipId_Reset"));
-        m_setCount = reinterpret_cast<SetCountFn>(m_script.resolve("FakeChipId_SetCount"));
-        m_setDevice = reinterpret_cast<SetDeviceFn>(m_script.resolve("FakeChipId_SetDevice"));
-        m_callLog = reinterpret_cast<CallLogFn>(m_script.resolve("FakeChipId_CallLog"));
-        QVERIFY(m_reset && m_setCount && m_setDevice && m_callLog);
+        QVERIFY2(m_fake.load(), qPrintable(m_fake.errorString()));
+        m_start = reinterpret_cast<decltype(m_start)>(m_fake.resolve("FakeChipId_Start"));
+        m_device = reinterpret_cast<decltype(m_device)>(m_fake.resolve("FakeChipId_Device"));
+        m_callLog = reinterpret_cast<decltype(m_callLog)>(m_fake.resolve("FakeChipId_CallLog"));
+        QVERIFY(m_start && m_device && m_callLog);
     }
 
-    void init() { m_reset(); }
-
-    void noAdapter()
+    void lists_data()
     {
-        m_setCount(0, 0, 1);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.seen, 1);
-        QCOMPARE(o.title, QStringLiteral("USB Device Info"));
-        QVERIFY(o.modal);
-        QVERIFY(o.parentIsMain);
-        QCOMPARE(o.lines, QStringList{"Number of Devices = 0"});
-        QVERIFY(clip.log.isEmpty());
-        QCOMPARE(QString::fromLatin1(m_callLog()), QStringLiteral("N;"));
-    }
-
-    void twoAdapters()
-    {
-        m_setCount(0, 2, 1);
-        SetDevice(0, 0, "USB Serial Converter A", 0, 305419896);
-        SetDevice(1, 0, "Bench Adapter B", 0, 1122334455);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines, (QStringList{"Number of Devices = 2", "Description = USB Serial Converter A",
-                                       "Chip ID = 305419896", "Description = Bench Adapter B",
-                                       "Chip ID = 1122334455"}));
-        QCOMPARE(clip.log, (QStringList{"clear", "set:305419896", "clear", "set:1122334455"}));
-        QCOMPARE(clip.text, QStringLiteral("1122334455"));
-        // Each function called as declared: the index counts from 0 and the
-        // description buffer is offered with its size, 256.
-        QCOMPARE(QString::fromLatin1(m_callLog()), QStringLiteral("N;D0:256;C0;D1:256;C1;"));
-    }
-
-    void failedCount()
-    {
-        m_setCount(4, 0, 0);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines, QStringList{"FTID_GetNumDevs failed status = 4"});
-        QVERIFY(clip.log.isEmpty());
-    }
-
-    void failedCountStillListsWhatItCounted()
-    {
-        // The loop follows the count alone, even after a failed query.
-        m_setCount(-3, 1, 1);
-        SetDevice(0, 0, "Adapter", 0, 77);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines, (QStringList{"FTID_GetNumDevs failed status = -3", "Description = Adapter", "Chip ID = 77"}));
-    }
-
-    void failedDescription()
-    {
-        m_setCount(0, 2, 1);
-        SetDevice(0, 18, "never shown", 0, 11);
-        SetDevice(1, 0, "Second", 0, 22);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines, (QStringList{"Number of Devices = 2", "FTID_GetDeviceDescription failed status = 18",
-                                       "Chip ID = 11", "Description = Second", "Chip ID = 22"}));
-        QCOMPARE(clip.text, QStringLiteral("22"));
-    }
-
-    void failedChipIdAddsALineAndLeavesTheClipboard()
-    {
-        m_setCount(0, 2, 1);
-        SetDevice(0, 0, "First", 0, 5150);
-        SetDevice(1, 0, "Second", 7, 9999);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines, (QStringList{"Number of Devices = 2", "Description = First", "Chip ID = 5150",
-                                       "Description = Second", "FTID_GetDeviceChipID failed status = 7"}));
-        QCOMPARE(clip.log, (QStringList{"clear", "set:5150"}));
-        QCOMPARE(clip.text, QStringLiteral("5150"));
-    }
-
-    void topBitChipIdIsNegative()
-    {
-        m_setCount(0, 1, 1);
-        SetDevice(0, 0, "Adapter", 0, static_cast<int32_t>(0x80000001u));
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines.value(2), QStringLiteral("Chip ID = -2147483647"));
-        QCOMPARE(clip.text, QStringLiteral("-2147483647"));
-    }
-
-    void unterminatedDescriptionStopsAtTheBuffer()
-    {
-        // The library fills all 256 bytes and leaves no NUL.
-        QByteArray full(qzChipID::DescriptionBufferSize, '\0');
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<int>("countStatus");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<Adapter>>("adapters");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("calls");
+        QByteArray full(qzChipID::DescriptionBufferSize, 'x');  // no room for a NUL
         for (int i = 0; i < full.size(); ++i)
-            full[i] = static_cast<char>('A' + i % 26);
-        m_setCount(0, 1, 1);
-        SetDevice(0, 0, full, 0, 42);
-        FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines.size(), 3);
-        QCOMPARE(o.lines.at(1), "Description = " + QString::fromLatin1(full));
-        QCOMPARE(o.lines.at(2), QStringLiteral("Chip ID = 42"));
+            full[i] = char('A' + i % 26);
+        const QString both = "N;D0:256;C0;D1:256;C1;", unavailable = ": USB device information is unavailable";
+        const QList<Adapter> one{{0, "A", 0, 1}};
+
+        QTest::newRow("no adapter") << FakeLibrary << 0 << 0 << QList<Adapter>{} << QStringList{"Number of Devices = 0"}
+                                    << "N;";
+        // One character per byte of a description.
+        QTest::newRow("two adapters")
+            << FakeLibrary << 0 << 2 << QList<Adapter>{{0, "USB Serial A", 0, 305419896}, {0, "Bench \xC4", 0, 11223344}}
+            << QStringList{"Number of Devices = 2", "Description = USB Serial A", "Chip ID = 305419896",
+                           "Description = Bench \u00C4", "Chip ID = 11223344"} << both;
+        QTest::newRow("failed count") << FakeLibrary << 4 << -1 << one
+                                      << QStringList{"FTID_GetNumDevs failed status = 4"} << "N;";
+        QTest::newRow("failed count still counts") << FakeLibrary << -3 << 1 << QList<Adapter>{{0, "Ad", 0, 77}}
+            << QStringList{"FTID_GetNumDevs failed status = -3", "Description = Ad", "Chip ID = 77"} << "N;D0:256;C0;";
+        QTest::newRow("failed description")
+            << FakeLibrary << 0 << 2 << QList<Adapter>{{18, "unseen", 0, 11}, {0, "Second", 0, 22}}
+            << QStringList{"Number of Devices = 2", "FTID_GetDeviceDescription failed status = 18", "Chip ID = 11",
+                           "Description = Second", "Chip ID = 22"} << both;
+        QTest::newRow("failed chip ID") << FakeLibrary << 0 << 2 << QList<Adapter>{{0, "First", 0, 5150}, {0, "2nd", 7, 99}}
+            << QStringList{"Number of Devices = 2", "Description = First", "Chip ID = 5150", "Description = 2nd",
+                           "FTID_GetDeviceChipID failed status = 7"} << both;
+        QTest::newRow("top-bit chip ID") << FakeLibrary << 0 << 1 << QList<Adapter>{{0, "Ad", 0, int32_t(2147483649u)}}
+            << QStringList{"Number of Devices = 1", "Description = Ad", "Chip ID = -2147483647"} << "N;D0:256;C0;";
+        QTest::newRow("unterminated description") << FakeLibrary << 0 << 1 << QList<Adapter>{{0, full, 0, 42}}
+            << QStringList{"Number of Devices = 1", "Description = " + QString::fromLatin1(full), "Chip ID = 42"}
+            << "N;D0:256;C0;";
+        QTest::newRow("missing library") << QStringLiteral(FAKE_FTCHIPID_DIR "/no-such-library") << 0 << 1 << one
+                                         << QStringList{"FTChipID library not found" + unavailable} << "";
+        QTest::newRow("missing function") << QStringLiteral(FAKE_FTCHIPID_NOCHIP_PATH) << 0 << 1 << one
+            << QStringList{"FTChipID library has no FTID_GetDeviceChipID" + unavailable} << "";
     }
 
-    void shorterDescriptionAfterALongerOne()
+    void lists()
     {
-        m_setCount(0, 2, 1);
-        SetDevice(0, 0, "A long first description", 0, 1);
-        SetDevice(1, 0, "Short", 0, 2);
+        QFETCH(QString, library);
+        QFETCH(int, countStatus);
+        QFETCH(int, count);
+        QFETCH(QList<Adapter>, adapters);
+        QFETCH(QStringList, lines);
+        Script(countStatus, count, adapters);
         FakeClipboard clip;
-        const Opened o = OpenFake(clip);
-        QCOMPARE(o.lines.value(3), QStringLiteral("Description = Short"));
-    }
-
-    void missingLibrary()
-    {
-        FakeClipboard clip;
-        const Opened o = Open(QStringLiteral(FAKE_FTCHIPID_DIR "/no-such-chip-library"), clip).first();
-        QCOMPARE(o.seen, 1);
-        QCOMPARE(o.lines.size(), 1);
-        QVERIFY2(o.lines.first().contains("FTChipID") && o.lines.first().contains("not found"),
-                 qPrintable(o.lines.first()));
-        QVERIFY(clip.log.isEmpty());
-        // Nothing was called in the stand-in either.
-        QCOMPARE(QString::fromLatin1(m_callLog()), QString());
-    }
-
-    void missingFunction()
-    {
-        FakeClipboard clip;
-        const Opened o = Open(QStringLiteral(FAKE_FTCHIPID_NOCHIP_PATH), clip).first();
-        QCOMPARE(o.lines.size(), 1);
-        QVERIFY2(o.lines.first().contains("FTID_GetDeviceChipID"), qPrintable(o.lines.first()));
-        QVERIFY(clip.log.isEmpty());
-    }
-
-    void usualNamesFindTheLibraryBesideTheProgram()
-    {
-        // The stand-in is built as "ftchipid" next to this test program.
-        m_setCount(0, 1, 1);
-        SetDevice(0, 0, "Found by name", 0, 3);
-        RuntimeChipIdLibrary lib;
-        QString problem;
-        QVERIFY2(lib.Load(problem), qPrintable(problem));
-        int32_t n = -1;
-        QCOMPARE(lib.FTID_GetNumDevices(&n), 0);
-        QCOMPARE(n, 1);
+        QCOMPARE(Open(library, clip), QList<QStringList>{lines});
+        QTEST(QString::fromLatin1(m_callLog()), "calls");
+        // Every chip ID listed, and only those, went to the clipboard in turn.
+        QStringList clipboard;
+        for (const QString& line : lines.filter("Chip ID = "))
+            clipboard << "clear" << "set:" + line.mid(10);
+        QCOMPARE(clip.log, clipboard);
     }
 
     void reopeningListsEverythingAgain()
     {
-        m_setCount(0, 1, 1);
-        SetDevice(0, 0, "Adapter", 0, 1234);
+        // Between showings the adapter's identifier changes: the second window
+        // starts from an empty list and asks again.
+        Script(0, 1, {{0, "Ad", 0, 1234}});
         FakeClipboard clip;
-        // Between showings the adapter's identifier changes: the second
-        // window must ask again rather than show what it saw before.
-        const QList<Opened> o = Open(QStringLiteral(FAKE_FTCHIPID_PATH), clip, 2,
-                                     [&] { SetDevice(0, 0, "Adapter", 0, 5678); });
-        QCOMPARE(o[0].lines, (QStringList{"Number of Devices = 1", "Description = Adapter", "Chip ID = 1234"}));
-        QCOMPARE(o[1].lines, (QStringList{"Number of Devices = 1", "Description = Adapter", "Chip ID = 5678"}));
-        QCOMPARE(QString::fromLatin1(m_callLog()), QStringLiteral("N;D0:256;C0;N;D0:256;C0;"));
-        QCOMPARE(clip.text, QStringLiteral("5678"));
+        QCOMPARE(Open(FakeLibrary, clip, {[&] { Script(0, 1, {{0, "Ad", 0, 5678}}); }}),
+                 (QList<QStringList>{{"Number of Devices = 1", "Description = Ad", "Chip ID = 1234"},
+                                     {"Number of Devices = 1", "Description = Ad", "Chip ID = 5678"}}));
+        QCOMPARE(clip.log, (QStringList{"clear", "set:1234", "clear", "set:5678"}));
     }
 
-    void windowDesign()
+    void usualNamesLookBesideTheProgram()
     {
-        m_setCount(0, 0, 1);
-        RuntimeChipIdLibrary lib({QStringLiteral(FAKE_FTCHIPID_PATH)});
-        FakeClipboard clip;
-        TestRig rig;
-        rig.platform.chipId = &lib;
-        rig.platform.clipboard = &clip;
-        rig.Make();
-        frmDevInfo info(rig.platform, rig.form.get());
-        QCOMPARE(info.width(), 319);   // 4785 twips
-        QCOMPARE(info.height(), 195);  // 2925 twips
-        QCOMPARE(info.LoggerList->geometry(), QRect(8, 4, 305, 184));
-        QCOMPARE(info.LoggerList->font().pointSizeF(), 12.0);
-        QVERIFY(!info.LoggerList->font().bold());
-        QVERIFY(!info.LoggerList->isSortingEnabled());
-        // Nothing is queried until the window loads.
-        QCOMPARE(info.LoggerList->count(), 0);
-        QCOMPARE(QString::fromLatin1(m_callLog()), QString());
-        // The menu entry stays out of reach.
-        QVERIFY(!rig.form->mnuTools->menuAction()->isVisible());
-    }
-
-    void systemClipboardIsClearedAndSet()
-    {
-        SystemClipboard clip;
-        clip.SetText(QStringLiteral("-2147483647"));
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("-2147483647"));
-        clip.Clear();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+        Script(0, 3, {});  // built as "ftchipid" next to this test program
+        RuntimeChipIdLibrary lib;
+        QString problem;
+        QVERIFY2(lib.Load(problem), qPrintable(problem));
+        int32_t n = -1;
+        QVERIFY(lib.FTID_GetNumDevices(&n) == 0 && n == 3);
     }
 };
 
