@@ -5,6 +5,7 @@
 #include "face/PictureBox.h"
 
 #include <QImage>
+#include <QLineF>
 #include <QList>
 #include <QString>
 #include <algorithm>
@@ -18,6 +19,13 @@ inline bool IsBlack(QRgb c) { return qRed(c) < 64 && qGreen(c) < 64 && qBlue(c) 
 inline bool IsWhite(QRgb c) { return (c & 0xFFFFFF) == 0xFFFFFF; }
 inline bool IsGrey(QRgb c) { return (c & 0xFFFFFF) == 0x808080; }
 inline bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+
+// Pixels of a 32-bit image (one QRgb each, no padding) that pass `test`.
+inline int Count(const QImage& image, const Test& test)
+{
+    const QRgb* px = reinterpret_cast<const QRgb*>(image.constBits());
+    return int(std::count_if(px, px + image.width() * image.height(), test));
+}
 
 struct Face {
     explicit Face(const PictureBox& box) : box(box), image(box.Image()) {}
@@ -42,53 +50,32 @@ struct Face {
                     return true;
         return false;
     }
-    int Count(const Test& test) const
+    // Whether a black pixel lies within `reach` pixels of the ray at `deg`
+    // between two radii.
+    bool BlackOnRay(double deg, double from, double to, int reach) const
     {
-        int n = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                n += test(image.pixel(x, y)) ? 1 : 0;
-        return n;
-    }
-    // The centre angles of the marks crossing the band between two radii,
-    // looked for from 15 to 165 degrees, well past both ends of the scale.
-    QList<double> Marks(double inner, double outer) const
-    {
-        QList<double> centres;
-        double start = 0;
-        bool inMark = false;
-        for (double a = 15; a <= 165; a += 0.02) {
-            bool hit = false;
-            for (double r = inner; r <= outer && !hit; r += 0.5)
-                hit = IsBlack(At(Polar(a, r)));
-            if (hit && !inMark)
-                start = a;
-            if (!hit && inMark)
-                centres << (start + a - 0.02) / 2;
-            inMark = hit;
-        }
-        return centres;
+        for (double r = from; r <= to; r += 0.5)
+            if (AnyNear(Polar(deg, r), reach, IsBlack))
+                return true;
+        return false;
     }
     // Empty if the red needle stands at `phi` degrees from upright (positive
     // to the right) from radius 500 to 1000: red all along its visible part,
     // none past its tip, and no red pixel off it; otherwise what is wrong.
     QString NeedleError(double phi) const
     {
-        const double a = 90 - phi;
+        const QPointF tip = Polar(90 - phi, 1000), foot = Polar(90 - phi, 500), d = tip - foot;
         for (double r = 505; r <= 995; r += 10)
-            if (r * std::sin(a * M_PI / 180) > 486 && !IsRed(At(Polar(a, r))))
+            if (r * std::cos(phi * M_PI / 180) > 486 && !IsRed(At(Polar(90 - phi, r))))
                 return QString("no red at radius %1").arg(r);
-        if (IsRed(At(Polar(a, 1012))))
+        if (IsRed(At(Polar(90 - phi, 1012))))
             return "red past the tip";
-        const QPointF p1 = box.ToPixel(float(500 * std::cos(a * M_PI / 180)), float(500 * std::sin(a * M_PI / 180)));
-        const QPointF d = box.ToPixel(float(1000 * std::cos(a * M_PI / 180)), float(1000 * std::sin(a * M_PI / 180))) - p1;
-        const double reach = 1.5 * image.devicePixelRatio() + 1.5;  // half the width, and rounding
+        const double reach = 1.5 * image.devicePixelRatio() + 2;  // half the width, and rounding
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
-                const QPointF c(x + 0.5, y + 0.5);
-                const double t = std::clamp(QPointF::dotProduct(c - p1, d) / QPointF::dotProduct(d, d), 0.0, 1.0);
-                const QPointF off = c - (p1 + t * d);
-                if (IsRed(image.pixel(x, y)) && std::hypot(off.x(), off.y()) > reach)
+                const QPointF c(x, y);
+                const double t = std::clamp(QPointF::dotProduct(c - foot, d) / QPointF::dotProduct(d, d), 0.0, 1.0);
+                if (IsRed(image.pixel(x, y)) && QLineF(c, foot + t * d).length() > reach)
                     return QString("stray red pixel at %1,%2").arg(x).arg(y);
             }
         return {};

@@ -7,26 +7,24 @@
 #include <QTest>
 
 using namespace FacePixels;
+using Points = QList<QPointF>;
 
 namespace {
 
-// The face of a fresh window in the given style, with the needle moved to
-// `position` once.
+// A fresh window showing the given style (0 TRAD, 1 SIMPLE).
+frmMain& Showing(TestRig& rig, int style)
+{
+    frmMain& form = rig.Make();
+    (style == 1 ? form.optSimple : form.optTrad)->click();
+    return form;
+}
+
+// That face with the needle moved to `position` once.
 QImage FaceWithNeedleAt(int style, int16_t position)
 {
     TestRig rig;
-    frmMain& form = rig.Make();
-    if (style == 1)
-        form.optSimple->click();
-    form.Update_Needle(position);
-    return form.picMeterPanel->Image();
-}
-
-void AddStyles()
-{
-    QTest::addColumn<int>("style");
-    QTest::newRow("TRAD") << 0;
-    QTest::newRow("SIMPLE") << 1;
+    Showing(rig, style).Update_Needle(position);
+    return rig.form->picMeterPanel->Image();
 }
 
 }  // namespace
@@ -40,10 +38,18 @@ private slots:
         QTest::addColumn<double>("inner");  // a band of radii the ticks cross
         QTest::addColumn<double>("outer");
         QTest::addColumn<int>("ticks");
-        QTest::addColumn<int>("width");  // pixels across the upright tick
-        QTest::newRow("TRAD, all ticks") << 0 << 1048.0 << 1062.0 << 21 << 1;
-        QTest::newRow("TRAD, long ticks") << 0 << 1026.0 << 1034.0 << 11 << 1;
-        QTest::newRow("SIMPLE") << 1 << 1030.0 << 1045.0 << 9 << 2;
+        QTest::addColumn<int>("width");      // pixels across the upright tick
+        QTest::addColumn<Points>("black");   // (degrees, radius)
+        QTest::addColumn<Points>("nothing");
+        // Base arc and outer arc, the base arc under the outer one's gap
+        // between 101 and 106.5 degrees; the gap, and no arc past the end ticks.
+        QTest::newRow("TRAD") << 0 << 1048.0 << 1062.0 << 21 << 1 << Points{{60, 1020}, {142.25, 1070}, {103.75, 1020}}
+                              << Points{{103.75, 1070}, {32, 1020}, {148, 1070}};
+        QTest::newRow("TRAD, long ticks") << 0 << 1026.0 << 1030.0 << 11 << 1 << Points{} << Points{};
+        // Short end marks and a short reference mark about the tick at
+        // 103.75 degrees; no base arc, no outer arc.
+        QTest::newRow("SIMPLE") << 1 << 1030.0 << 1045.0 << 9 << 2 << Points{{146.5, 1020}, {33.5, 1020}, {104.4, 1020}}
+                                << Points{{149, 1020}, {101.5, 1020}, {70, 1020}, {110, 1070}};
     }
     void face()
     {
@@ -52,9 +58,11 @@ private slots:
         QFETCH(double, outer);
         QFETCH(int, ticks);
         QFETCH(int, width);
+        QFETCH(Points, black);
+        QFETCH(Points, nothing);
         TestRig rig;
-        frmMain& form = rig.Make();  // start-up shows TRAD
-        const QImage startUp = form.picMeterPanel->Image();
+        frmMain& form = rig.Make();
+        const QImage startUp = form.picMeterPanel->Image();  // TRAD
         form.optSimple->click();
         if (style == 0)
             form.optTrad->click();
@@ -72,62 +80,35 @@ private slots:
                 if (r * std::sin(a * M_PI / 180) > 490)
                     QVERIFY2(IsWhite(f.At(f.Polar(a, r))), qPrintable(QString("%1 deg, r %2").arg(a).arg(r)));
 
-        // Evenly spaced from 35 to 145 degrees and none beyond.
-        const QList<double> marks = f.Marks(inner, outer);
-        QCOMPARE(marks.size(), ticks);
-        for (int i = 0; i < ticks; ++i)
-            QVERIFY2(std::abs(marks[i] - (35 + i * 110.0 / (ticks - 1))) < 0.4, qPrintable(QString::number(marks[i])));
-        const QPoint upright = f.Pixel(0, (inner + outer) / 2);
-        int black = 0;
-        for (int dx = -6 * int(f.image.devicePixelRatio()); dx <= 6 * f.image.devicePixelRatio(); ++dx)
-            black += IsBlack(f.At(upright + QPoint(dx, 0))) ? 1 : 0;
-        QCOMPARE(black, width * int(f.image.devicePixelRatio()));
+        // Ticks evenly spaced from 35 to 145 degrees, nothing in between, none beyond.
+        const double step = 110.0 / (ticks - 1);
+        for (int i = -1; i <= ticks; ++i) {
+            const bool tick = i >= 0 && i < ticks;
+            QVERIFY2(f.BlackOnRay(35 + i * step, inner, outer, 1) == tick, qPrintable(QString::number(i)));
+            QVERIFY2(!f.BlackOnRay(35 + (i + 0.5) * step, inner, outer, 0), qPrintable(QString::number(i)));
+        }
+        const int ratio = int(f.image.devicePixelRatio()), y = f.Pixel(0, (inner + outer) / 2).y();
+        QCOMPARE(Count(f.image.copy(f.Pixel(0, 0).x() - 6 * ratio, y, 12 * ratio, 1), IsBlack), width * ratio);
+        for (QPointF p : black)
+            QVERIFY2(f.AnyNear(f.Polar(p.x(), p.y()), 1, IsBlack), qPrintable(QString::number(p.x())));
+        for (QPointF p : nothing)
+            QVERIFY2(!f.AnyNear(f.Polar(p.x(), p.y()), 2, IsBlack), qPrintable(QString::number(p.x())));
     }
 
-    void arcs_data()
+    void needleMovesAndFaceChangesLeaveNoTrace_data()
     {
         QTest::addColumn<int>("style");
-        QTest::addColumn<double>("degrees");
-        QTest::addColumn<double>("radius");
-        QTest::addColumn<bool>("black");
-        QTest::newRow("TRAD base arc") << 0 << 60.0 << 1020.0 << true;
-        QTest::newRow("TRAD outer arc") << 0 << 142.25 << 1070.0 << true;
-        QTest::newRow("TRAD base arc under the gap") << 0 << 103.75 << 1020.0 << true;
-        QTest::newRow("TRAD outer arc gap") << 0 << 103.75 << 1070.0 << false;
-        QTest::newRow("TRAD base arc ends at 35") << 0 << 32.0 << 1020.0 << false;
-        QTest::newRow("TRAD outer arc ends at 145") << 0 << 148.0 << 1070.0 << false;
-        QTest::newRow("SIMPLE no base arc") << 1 << 70.0 << 1020.0 << false;
-        QTest::newRow("SIMPLE no outer arc") << 1 << 110.0 << 1070.0 << false;
-        QTest::newRow("SIMPLE left end mark") << 1 << 146.5 << 1020.0 << true;
-        QTest::newRow("SIMPLE right end mark") << 1 << 33.5 << 1020.0 << true;
-        QTest::newRow("SIMPLE end mark is short") << 1 << 149.0 << 1020.0 << false;
-        QTest::newRow("SIMPLE reference mark") << 1 << 104.4 << 1020.0 << true;
-        QTest::newRow("SIMPLE reference mark is short") << 1 << 101.5 << 1020.0 << false;
+        QTest::newRow("TRAD") << 0;
+        QTest::newRow("SIMPLE") << 1;
     }
-    void arcs()
-    {
-        QFETCH(int, style);
-        QFETCH(double, degrees);
-        QFETCH(double, radius);
-        QFETCH(bool, black);
-        TestRig rig;
-        frmMain& form = rig.Make();
-        if (style == 1)
-            form.optSimple->click();
-        const Face f(*form.picMeterPanel);
-        QCOMPARE(f.AnyNear(f.Polar(degrees, radius), black ? 1 : 2, IsBlack), black);
-    }
-
-    void needleMovesLeaveNoTrace_data() { AddStyles(); }
-    void needleMovesLeaveNoTrace()
+    void needleMovesAndFaceChangesLeaveNoTrace()
     {
         QFETCH(int, style);
         TestRig rig;
-        frmMain& form = rig.Make();
-        if (style == 1)
-            form.optSimple->click();
+        frmMain& form = Showing(rig, style);
         const QImage bare = form.picMeterPanel->Image();
-        QCOMPARE(bare.devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+        const int ratio = int(bare.devicePixelRatio());
+        QCOMPARE(ratio, qMax(1, qEnvironmentVariableIntValue("QT_SCALE_FACTOR")));  // the screen's pixel density
         form.Update_Needle(2048);
         {
             // The first move only adds the upright needle, 3 pixels wide.
@@ -136,11 +117,8 @@ private slots:
             for (int y = 0; y < bare.height(); ++y)
                 for (int x = 0; x < bare.width(); ++x)
                     QVERIFY(f.image.pixel(x, y) == bare.pixel(x, y) || IsRed(f.image.pixel(x, y)));
-            const int row = f.Pixel(0, 750).y();
-            int red = 0;
-            for (int x = 0; x < bare.width(); ++x)
-                red += IsRed(f.image.pixel(x, row)) ? 1 : 0;
-            QCOMPARE(red, 3 * int(bare.devicePixelRatio()));
+            const QImage across = f.image.copy(0, f.Pixel(0, 750).y(), bare.width(), 1);
+            QCOMPARE(Count(across, IsRed), 3 * ratio);
         }
         // Both ramps of a sweep, then the left stop.
         for (int k = 0; k <= 4095; k += 54)
@@ -150,22 +128,16 @@ private slots:
         form.Update_Needle(198);
         const Face f(*form.picMeterPanel);
         QCOMPARE(f.NeedleError(-55), QString());
+        const auto notWhite = [](QRgb c) { return !IsWhite(c); };
         for (double r = 490; r <= 1002; r += 2)
-            QVERIFY2(!f.AnyNear(f.Pixel(0, r), 3 * int(f.image.devicePixelRatio()), [](QRgb c) { return !IsWhite(c); }),
-                     qPrintable(QString::number(r)));
+            QVERIFY2(!f.AnyNear(f.Pixel(0, r), 3 * ratio, notWhite), qPrintable(QString::number(r)));
         QCOMPARE(f.image, FaceWithNeedleAt(style, 198));
-    }
 
-    void faceRedrawRemovesTheNeedleUntilItMoves()
-    {
-        TestRig rig;
-        frmMain& form = rig.Make();
-        form.Update_Needle(3898);
-        form.optSimple->click();
-        QCOMPARE(Face(*form.picMeterPanel).Count(IsRed), 0);
+        // Changing the face removes the needle until its next move.
+        (style == 1 ? form.optTrad : form.optSimple)->click();
+        QCOMPARE(Count(form.picMeterPanel->Image(), IsRed), 0);
         form.Update_Needle(2048);
-        QCOMPARE(Face(*form.picMeterPanel).NeedleError(0), QString());
-        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1, 2048));
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style, 2048));
     }
 
     void panelKeepsWhatIsDrawn()
@@ -176,11 +148,10 @@ private slots:
         QCOMPARE(box.size(), QSize(667, 222));  // a third as high as wide
         QCOMPARE(box.Image().size(), box.size() * box.devicePixelRatioF());
         form.Update_Needle(3000);
-        const QImage drawn = box.Image();
         // Whenever it is painted (as when uncovered) it shows what was drawn.
         QImage shown = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        shown.setDevicePixelRatio(drawn.devicePixelRatio());
-        QCOMPARE(shown, drawn);
+        shown.setDevicePixelRatio(box.Image().devicePixelRatio());
+        QCOMPARE(shown, box.Image());
     }
 };
 

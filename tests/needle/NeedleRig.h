@@ -1,5 +1,5 @@
 #pragma once
-// A main window as a successful connection leaves it, and a meter stand-in
+// A main window as a successful connection leaves it, with a meter stand-in
 // that runs a scripted action after the n-th frame it receives.
 #include "TestRig.h"
 #include "Timing.h"
@@ -9,24 +9,25 @@
 #include <functional>
 #include <map>
 
+using Frames = QList<QByteArray>;
+
 class FrameScript final : public MemoryDevice {
 public:
     // At(3, ...) acts once the third frame has arrived. The action is posted,
     // so it reaches the program as a click does: inside its next wait.
-    void At(int frame, std::function<void()> action) { m_actions[frame] = std::move(action); }
+    std::map<int, std::function<void()>> At;
     void Received(MemoryCommControl&, const QByteArray&) override
     {
-        if (const auto it = m_actions.find(++m_count); it != m_actions.end())
+        if (const auto it = At.find(++m_count); it != At.end())
             QTimer::singleShot(0, it->second);
     }
 
 private:
     int m_count = 0;
-    std::map<int, std::function<void()>> m_actions;
 };
 
-// Comm1 open on port 1 with `meter` behind it, Connected, the needle buttons
-// enabled, the Connect button offering "Disconnect"; the log left empty.
+// Comm1 open on port 1 with a FrameScript behind it, Connected, the needle
+// buttons enabled and the Connect button offering "Disconnect"; no frames yet.
 inline FrameScript& Connect(TestRig& rig)
 {
     auto meter = std::make_shared<FrameScript>();
@@ -34,23 +35,17 @@ inline FrameScript& Connect(TestRig& rig)
     rig.comm.setCommPort(1);
     rig.comm.setPortOpen(true);
     qzGlobals::PortNumber = qzGlobals::SavedPort = 1;
-    frmMain& form = *rig.form;
-    form.Connected = true;
-    for (QPushButton* b : {form.cmdSweep, form.cmdLeft, form.cmdRight})
+    rig.form->Connected = true;
+    for (QPushButton* b : {rig.form->cmdSweep, rig.form->cmdLeft, rig.form->cmdRight})
         b->setEnabled(true);
-    form.cmdConnect->setText(QStringLiteral("Disconnect"));
+    rig.form->cmdConnect->setText(QStringLiteral("Disconnect"));
     rig.comm.ClearLog();
     return *meter;
 }
 
 // Ends a sweep that a broken stop path would leave running, so that such a
-// fault fails the test's frame checks instead of hanging it.
-inline void Guard(frmMain& form, double seconds = 15)
+// fault fails the frame checks instead of hanging the test.
+inline void Guard(frmMain& form)
 {
-    QTimer::singleShot(int(seconds * 1000 * Timing::Scale()), &form, [&form] {
-        form.StopSweep = true;
-        qzGlobals::QuitRequested = true;
-    });
+    QTimer::singleShot(int(15000 * Timing::Scale()), &form, [&form] { form.StopSweep = qzGlobals::QuitRequested = true; });
 }
-
-using Frames = QList<QByteArray>;

@@ -1,6 +1,5 @@
 # Sweep, cycle and calibration.
 qz_add_test(tst_sweep tst_sweep.cpp NeedleRig.h)
-qz_add_test(tst_cycle tst_cycle.cpp NeedleRig.h)
 
 # SWEEP end to end over the meter simulator (Linux only, like the simulator).
 if(TARGET meter-sim AND EXISTS ${PROJECT_SOURCE_DIR}/tests/link/e2e/E2eRig.h)
