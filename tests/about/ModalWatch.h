@@ -16,7 +16,6 @@ public:
             if (!dialog)
                 return;
             m_timer.stop();
-            ++seen;
             look(dialog);
             closedByWatch = dialog->isVisible();
             if (closedByWatch)
@@ -25,7 +24,6 @@ public:
         m_timer.start(0);  // fires once the handler's window loop runs
     }
 
-    int seen = 0;                // windows handed to look
     bool closedByWatch = false;  // look left the window open
 
 private:

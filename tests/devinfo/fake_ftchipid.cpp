@@ -1,6 +1,6 @@
 // A stand-in for the adapter chip vendor's library: the three functions the
 // device information window calls, with results a test scripts through
-// FakeChipId_Start and FakeChipId_Device, and a log of the calls made.
+// FakeChipId_Start and FakeChipId_Device.
 #include "devinfo/qzChipID.h"
 
 #include <algorithm>
@@ -8,11 +8,7 @@
 #include <map>
 #include <string>
 
-#if defined(_WIN32)
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
-#else
-#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+#define FAKE_EXPORT extern "C" Q_DECL_EXPORT
 
 namespace {
 struct Device {
@@ -21,17 +17,14 @@ struct Device {
 };
 int32_t countStatus = 0, count = 0;
 std::map<int32_t, Device> devices;
-std::string callLog;
 }  // namespace
 
-// A new script with no adapters: the count query's status and count, which it
-// leaves unwritten when negative.
+// A new script with no adapters: the count query's status and count (unwritten when negative).
 FAKE_EXPORT void FakeChipId_Start(int32_t status, int32_t n)
 {
     countStatus = status;
     count = n;
     devices.clear();
-    callLog.clear();
 }
 
 FAKE_EXPORT void FakeChipId_Device(int32_t index, int32_t descStatus, const char* desc, int32_t descBytes,
@@ -40,16 +33,8 @@ FAKE_EXPORT void FakeChipId_Device(int32_t index, int32_t descStatus, const char
     devices[index] = Device{descStatus, chipStatus, chipId, std::string(desc, static_cast<std::size_t>(descBytes))};
 }
 
-// "N;" per count query, "D<index>:<buffer size>;" per description query and
-// "C<index>;" per chip-ID query, in the order made.
-FAKE_EXPORT const char* FakeChipId_CallLog()
-{
-    return callLog.c_str();
-}
-
 FAKE_EXPORT int32_t QZ_FTCHIPID_CALL FTID_GetNumDevices(int32_t* NumDevices)
 {
-    callLog += "N;";
     if (count >= 0)
         *NumDevices = count;
     return countStatus;
@@ -58,9 +43,8 @@ FAKE_EXPORT int32_t QZ_FTCHIPID_CALL FTID_GetNumDevices(int32_t* NumDevices)
 FAKE_EXPORT int32_t QZ_FTCHIPID_CALL FTID_GetDeviceDescription(int32_t DeviceIndex, char* Description,
                                                                int32_t BufferSize)
 {
-    callLog += "D" + std::to_string(DeviceIndex) + ":" + std::to_string(BufferSize) + ";";
     const Device& d = devices[DeviceIndex];
-    const std::size_t room = static_cast<std::size_t>(std::max(BufferSize, 0)), n = std::min(d.desc.size(), room);
+    const std::size_t room = std::size_t(std::max(BufferSize, 0)), n = std::min(d.desc.size(), room);
     if (d.descStatus == 0) {
         std::memcpy(Description, d.desc.data(), n);
         if (n < room)
@@ -72,7 +56,6 @@ FAKE_EXPORT int32_t QZ_FTCHIPID_CALL FTID_GetDeviceDescription(int32_t DeviceInd
 #ifndef FAKE_WITHOUT_CHIPID
 FAKE_EXPORT int32_t QZ_FTCHIPID_CALL FTID_GetDeviceChipID(int32_t DeviceIndex, int32_t* ChipID)
 {
-    callLog += "C" + std::to_string(DeviceIndex) + ";";
     const Device& d = devices[DeviceIndex];
     if (d.chipStatus == 0)
         *ChipID = d.chipId;
