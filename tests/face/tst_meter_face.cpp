@@ -11,20 +11,15 @@ using Points = QList<QPointF>;
 
 namespace {
 
-// A fresh window showing the given style (0 TRAD, 1 SIMPLE).
-frmMain& Showing(TestRig& rig, int style)
-{
-    frmMain& form = rig.Make();
-    (style == 1 ? form.optSimple : form.optTrad)->click();
-    return form;
-}
-
-// That face with the needle moved to `position` once.
+// A fresh window's face in the given style (0 TRAD, 1 SIMPLE) with the
+// needle moved to `position` once.
 QImage FaceWithNeedleAt(int style, int16_t position)
 {
     TestRig rig;
-    Showing(rig, style).Update_Needle(position);
-    return rig.form->picMeterPanel->Image();
+    frmMain& form = rig.Make();
+    (style == 1 ? form.optSimple : form.optTrad)->click();
+    form.Update_Needle(position);
+    return form.picMeterPanel->Image();
 }
 
 }  // namespace
@@ -105,7 +100,8 @@ private slots:
     {
         QFETCH(int, style);
         TestRig rig;
-        frmMain& form = Showing(rig, style);
+        frmMain& form = rig.Make();
+        (style == 1 ? form.optSimple : form.optTrad)->click();
         const QImage bare = form.picMeterPanel->Image();
         const int ratio = int(bare.devicePixelRatio());
         QCOMPARE(ratio, qMax(1, qEnvironmentVariableIntValue("QT_SCALE_FACTOR")));  // the screen's pixel density

@@ -47,5 +47,6 @@ inline FrameScript& Connect(TestRig& rig)
 // fault fails the frame checks instead of hanging the test.
 inline void Guard(frmMain& form)
 {
-    QTimer::singleShot(int(15000 * Timing::Scale()), &form, [&form] { form.StopSweep = qzGlobals::QuitRequested = true; });
+    const int ms = int(15000 * Timing::Scale());
+    QTimer::singleShot(ms, &form, [&form] { form.StopSweep = qzGlobals::QuitRequested = true; });
 }

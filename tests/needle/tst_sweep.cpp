@@ -141,8 +141,8 @@ private slots:
     {
         TestRig rig;
         frmMain& f = rig.Make();
-        const std::pair<int16_t, QString> cases[] = {{0, "000"}, {10, "00A"}, {255, "0FF"}, {4095, "FFF"}, {4096, "1000"}};
-        for (const auto& [position, text] : cases)
+        const std::pair<int16_t, QString> cases[]{{0, "000"}, {10, "00A"}, {255, "0FF"}, {4095, "FFF"}, {4096, "1000"}};
+        for (const auto& [position, text] : cases)  // three digits at least, none cut
             QCOMPARE(f.Format_Position(position), text);
     }
 
@@ -153,8 +153,9 @@ private slots:
         QTest::addColumn<Frames>("walk");  // the rows after that, round to where it started
         const Frames simple{"N0C6\r", "N295\r", "N463\r", "N632\r", "N800\r", "N9CF\r",
                             "NB9D\r", "ND6C\r", "NF3A\r", "NFFF\r", "N000\r"};
-        QTest::newRow("TRAD") << 0 << false << Frames{"N0C6\r", "N238\r", "N3AA\r", "N51C\r", "N68E\r", "N800\r",
-                                                      "N972\r", "NAE4\r", "NC56\r", "NDC8\r", "NF3A\r", "NFFF\r", "N000\r"};
+        const Frames trad{"N0C6\r", "N238\r", "N3AA\r", "N51C\r", "N68E\r", "N800\r", "N972\r",
+                          "NAE4\r", "NC56\r", "NDC8\r", "NF3A\r", "NFFF\r", "N000\r"};
+        QTest::newRow("TRAD") << 0 << false << trad;
         QTest::newRow("SIMPLE") << 0 << true << simple;
         // SIMPLE has no rows 11 and 12: the next row wraps round to 1 or 2.
         QTest::newRow("TRAD row 11, then SIMPLE") << 11 << true << simple;
@@ -184,29 +185,29 @@ private slots:
 
     void calibration_data()
     {
-        QTest::addColumn<bool>("open");  // the port, from start-up on
+        QTest::addColumn<bool>("open");     // port open, meter connected
+        QTest::addColumn<bool>("loading");  // as while the window loads
         QTest::addColumn<int>("cycles");
         QTest::addColumn<bool>("left");
         QTest::addColumn<bool>("on");
         QTest::addColumn<Frames>("frames");
-        QTest::newRow("ON after connecting") << true << 0 << false << true << Frames{"L\r", "N000\r"};
-        QTest::newRow("OFF after one CYCLE") << true << 1 << false << false << Frames{"S\r", "N0C6\r"};
-        QTest::newRow("ON after LEFT at row 5") << true << 5 << true << true << Frames{"L\r", "N68E\r"};
-        QTest::newRow("ON, port closed") << false << 6 << false << true << Frames{};
-        QTest::newRow("OFF, port closed") << false << 6 << false << false << Frames{};
+        QTest::newRow("ON after connecting") << true << false << 0 << false << true << Frames{"L\r", "N000\r"};
+        QTest::newRow("OFF after one CYCLE") << true << false << 1 << false << false << Frames{"S\r", "N0C6\r"};
+        QTest::newRow("ON after LEFT at row 5") << true << false << 5 << true << true << Frames{"L\r", "N68E\r"};
+        QTest::newRow("ON, port closed") << false << false << 6 << false << true << Frames{};
+        QTest::newRow("OFF, port closed") << false << false << 6 << false << false << Frames{};
+        QTest::newRow("ON, window loading") << true << true << 0 << false << true << Frames{};
     }
     void calibration()
     {
         QFETCH(bool, open);
+        QFETCH(bool, loading);
         QFETCH(int, cycles);
         QFETCH(bool, left);
         QFETCH(bool, on);
         QFETCH(Frames, frames);
         TestRig rig;
-        rig.comm.SetPort(1, MemoryCommControl::PortState::Available);
-        rig.comm.setPortOpen(open);
-        frmMain& f = rig.Make();  // selects OFF and TRAD itself, silently
-        QVERIFY(rig.comm.Frames().isEmpty());
+        frmMain& f = rig.Make();
         if (open)
             Connect(rig);
         for (int i = 0; i < cycles; ++i)
@@ -217,6 +218,7 @@ private slots:
         const auto ends = f.NeedleEnds;
         QCOMPARE(ends.Y2 > 0, cycles > 0 || left);  // CYCLE draws the needle, port open or not
         const qsizetype before = rig.comm.Frames().size();
+        qzGlobals::FormLoading = loading;
         (on ? f.optLUT : f.optLIN)->click();
         QCOMPARE(rig.comm.Frames().mid(before), frames);
         QCOMPARE(rig.comm.DroppedWrites(), 0);
