@@ -40,7 +40,7 @@ SortKey KeyOf(const QString& path)
 
 }  // namespace
 
-QStringList PortMap::Ordered(QStringList systemPorts)
+QStringList PortMap::Ordered(const QStringList& systemPorts)
 {
     std::vector<SortKey> keys;
     keys.reserve(systemPorts.size());

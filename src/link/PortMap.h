@@ -24,7 +24,7 @@ public:
 
     // System ports in Comm order: ttyUSB*, ttyACM*, then the rest, numerically
     // within each group (ttyUSB2 before ttyUSB10).
-    static QStringList Ordered(QStringList systemPorts);
+    static QStringList Ordered(const QStringList& systemPorts);
 
 private:
     static QStringList SystemPorts();

@@ -146,7 +146,9 @@ void QtCommControl::Output(const QByteArray& bytes)
         return;
     m_serial.write(bytes);
     // Hand the bytes to the device now, so frames leave in the order written
-    // even when no window events are processed until much later.
+    // even when no window events are processed until much later. write() can
+    // report a vanished device at once, through OnError, which sets m_lost.
+    // cppcheck-suppress knownConditionTrueFalse
     if (!m_lost && m_serial.bytesToWrite() > 0)
         m_serial.waitForBytesWritten(WriteTimeoutMs);
     if (m_lost)

@@ -71,7 +71,9 @@ bool frmMain::Com_Input_Vers()
     Com_Send(QStringLiteral("V"));
     const double sent = clock.Timer();
 
-    // Give the meter half a second to answer; the window stays live.
+    // Give the meter half a second to answer; the window stays live. `waited`
+    // is read from the clock each pass, not counted up, so it cannot drift.
+    // NOLINTNEXTLINE(clang-analyzer-security.FloatLoopCounter)
     for (double waited = 0; waited < ReplyWait; waited = Since(sent, clock.Timer()))
         TDelay((ReplyWait - waited) / Delays::Tick);
 

@@ -14,7 +14,7 @@ using namespace qzGlobals;
 namespace {
 const QString ConfigFileName = QStringLiteral("qz_upgrade.cfg");
 // The file is a few dozen bytes; anything much larger is not ours to read whole.
-constexpr qint64 MaxConfigBytes = 64 * 1024;
+constexpr qint64 MaxConfigBytes = qint64{64} * 1024;
 }  // namespace
 
 bool frmMain::Load_Config()
