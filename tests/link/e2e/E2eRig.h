@@ -1,8 +1,7 @@
 #pragma once
-// A main window on the real serial control and the real monotonic clock, with
-// recorded message boxes: the program as it runs, minus the screen. The port
-// map comes from QZ_SERIAL_PORTS, which the test points at its simulators
-// before the window is built.
+// The program as it runs, minus the screen: a main window on the real serial
+// control and the monotonic clock, with recorded message boxes. The port map
+// comes from QZ_SERIAL_PORTS, set before the window is built.
 #include "FakeMessageBoxes.h"
 #include "link/QtCommControl.h"
 #include "shell/Clock.h"
@@ -18,7 +17,7 @@ struct E2eRig {
     MonotonicClock clock;
     QtCommControl comm;
     FakeMessageBoxes messages;
-    Platform platform;
+    Platform platform{.comm = &comm, .clock = &clock, .messages = &messages};
     std::unique_ptr<frmMain> form;
 
     // ports: entry n is the device of Comm n+1 ("" for none).
@@ -26,9 +25,6 @@ struct E2eRig {
     {
         SetPorts(ports);
         qzGlobals::ResetGlobals();
-        platform.comm = &comm;
-        platform.clock = &clock;
-        platform.messages = &messages;
     }
     ~E2eRig()
     {
