@@ -4,6 +4,7 @@
 #include "about/Registry.h"
 #include "about/RegistryValueText.h"
 #include "shell/Icons.h"
+#include "shell/LayoutUnits.h"
 #include "shell/MessageBoxes.h"
 
 #include <QFont>
@@ -13,30 +14,10 @@
 #include <QPalette>
 #include <QPushButton>
 #include <array>
-#include <cmath>
+
+using namespace LayoutUnits;
 
 namespace {
-
-constexpr int TwipsPerPixel = 15;
-
-int Px(int twips)
-{
-    return static_cast<int>(std::lround(twips / double(TwipsPerPixel)));
-}
-
-void Place(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
-}
-
-QFont SansFont(double points, bool bold)
-{
-    QFont f("MS Sans Serif");
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    f.setStyleHint(QFont::SansSerif);
-    return f;
-}
 
 void SetTextColour(QWidget* w, const QColor& colour)
 {

@@ -3,20 +3,15 @@
 #include "devinfo/ChipIdLibrary.h"
 #include "devinfo/Clipboard.h"
 #include "devinfo/DescriptionText.h"
+#include "shell/LayoutUnits.h"
 
 #include <QFont>
 #include <QListWidget>
 #include <algorithm>
-#include <cmath>
+
+using LayoutUnits::Px;
 
 namespace {
-
-constexpr int TwipsPerPixel = 15;
-
-int Px(int twips)
-{
-    return static_cast<int>(std::lround(twips / double(TwipsPerPixel)));
-}
 
 // DeviceIndex is 16 bits wide: adapters beyond that are not listed.
 constexpr int32_t MaxDevices = 32768;

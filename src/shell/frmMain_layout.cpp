@@ -3,6 +3,7 @@
 
 #include "face/PictureBox.h"
 #include "shell/Icons.h"
+#include "shell/LayoutUnits.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,51 +16,10 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QToolButton>
-#include <cmath>
+
+using namespace LayoutUnits;
 
 namespace {
-
-int Px(int twips)
-{
-    return static_cast<int>(std::lround(twips / double(frmMain::TwipsPerPixel)));
-}
-
-// Places a control by its left, top, width and height in twips.
-void Place(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(Px(left), Px(top), Px(width), Px(height));
-}
-
-// "MS Sans Serif" and "Arial" are rarely installed outside Windows: map them to
-// a close sans-serif face (Liberation Sans is metric-compatible with Arial).
-void InstallFontSubstitutes()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    const QStringList sans{"Liberation Sans", "Arimo", "DejaVu Sans", "Sans Serif"};
-    QFont::insertSubstitutions("MS Sans Serif", sans);
-    QFont::insertSubstitutions("Arial", sans);
-}
-
-QFont SansFont(double points, bool bold)
-{
-    QFont f("MS Sans Serif");
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    f.setStyleHint(QFont::SansSerif);
-    return f;
-}
-
-QFont ArialFont(double points, bool bold)
-{
-    QFont f("Arial");
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    f.setStyleHint(QFont::SansSerif);
-    return f;
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, bool centred, const QFont& font,
                   bool visible)
