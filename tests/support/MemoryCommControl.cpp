@@ -1,6 +1,5 @@
 #include "MemoryCommControl.h"
 
-#include <QTimer>
 #include <algorithm>
 
 MemoryCommControl::MemoryCommControl()
@@ -81,13 +80,6 @@ void MemoryCommControl::Send(const QByteArray& bytes, int port)
     m_rx.append(bytes.left(room));  // a full receive buffer drops the rest
 }
 
-void MemoryCommControl::SendLater(double seconds, const QByteArray& bytes)
-{
-    const int port = m_port;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, this,
-                       [this, bytes, port] { Send(bytes, port); });
-}
-
 void MemoryCommControl::ArriveAfter(double seconds, const QByteArray& bytes)
 {
     const double when = Now() + seconds;
@@ -116,15 +108,6 @@ QList<QByteArray> MemoryCommControl::Frames() const
     QList<QByteArray> out;
     for (const Event& e : m_events)
         if (e.kind == Event::Write)
-            out << e.bytes;
-    return out;
-}
-
-QList<QByteArray> MemoryCommControl::FramesTo(int port) const
-{
-    QList<QByteArray> out;
-    for (const Event& e : m_events)
-        if (e.kind == Event::Write && e.port == port)
             out << e.bytes;
     return out;
 }
@@ -163,31 +146,4 @@ int MemoryCommControl::DroppedWrites() const
         if (e.kind == Event::DroppedWrite)
             ++n;
     return n;
-}
-
-void ScriptedMeter::Opened(MemoryCommControl& line)
-{
-    if (!chatty)
-        return;
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [&line] { line.Send("x"); });
-    timer->start();
-    m_chatter.reset(timer);
-}
-
-void ScriptedMeter::Closed(MemoryCommControl&)
-{
-    m_chatter.reset();
-}
-
-void ScriptedMeter::Received(MemoryCommControl& line, const QByteArray& bytes)
-{
-    received << bytes;
-    if (bytes == "V\r" && !identity.isEmpty()) {
-        if (replyDelay <= 0)
-            line.Send(identity);
-        else
-            line.SendLater(replyDelay, identity);
-    }
 }

@@ -41,7 +41,6 @@ public:
     // Device to program: lands in the receive buffer if the port is open on
     // `port` (or on whatever port is open, for port 0).
     void Send(const QByteArray& bytes, int port = 0);
-    void SendLater(double seconds, const QByteArray& bytes);
     // Device to program, as a real line delivers: the bytes are in the receive
     // buffer once `seconds` have passed, whether or not events are processed
     // meanwhile (seen by the next InBufferCount or Input). For the port open now.
@@ -51,7 +50,6 @@ public:
     void ClearLog() { m_events.clear(); }
     // Every write that reached an open port, one entry per Output call.
     QList<QByteArray> Frames() const;
-    QList<QByteArray> FramesTo(int port) const;
     QList<double> FrameTimes() const;
     QByteArray Written() const;
     int OpenCount(int port) const;
@@ -101,19 +99,17 @@ private:
 };
 
 // A meter as the program expects one: quiet after "H", answers "V" with its
-// identity line. The knobs let a test make it misbehave.
+// identity line at once.
 class ScriptedMeter : public MemoryDevice {
 public:
     explicit ScriptedMeter(QByteArray identity = "V,QZ1234,A,1.05\r") : identity(std::move(identity)) {}
-    QByteArray identity;      // sent in answer to "V"
-    double replyDelay = 0.0;  // seconds after the "V" frame
-    bool chatty = false;      // sends without pause while open
+    QByteArray identity;
     QList<QByteArray> received;
 
-    void Opened(MemoryCommControl& line) override;
-    void Closed(MemoryCommControl& line) override;
-    void Received(MemoryCommControl& line, const QByteArray& bytes) override;
-
-private:
-    std::unique_ptr<QObject> m_chatter;
+    void Received(MemoryCommControl& line, const QByteArray& bytes) override
+    {
+        received << bytes;
+        if (bytes == "V\r")
+            line.Send(identity);
+    }
 };
