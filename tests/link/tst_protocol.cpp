@@ -57,7 +57,8 @@ private slots:
         QCOMPARE(Identity::Filter("v,QZ 1a2\r\n-/:@[~"), QByteArray(",QZ12-/:@"));
     }
 
-    // The examples table of Part 2.4, with the mended "V,QZ1234" row.
+    // Identity lines as they stand after the receive filter; a serial field
+    // with no comma behind it is taken whole.
     void parse_data()
     {
         QTest::addColumn<QString>("reply");
@@ -67,7 +68,7 @@ private slots:
         QTest::newRow("whole") << "V,QZ1234,A,1.05" << true << "QZ1234" << "1.05";
         QTest::newRow("firmware with comma") << "V,QZ1234,A,1.05,B" << true << "QZ1234" << "1.05,B";
         QTest::newRow("no firmware") << "V,QZ1234,A" << true << "QZ1234" << "";
-        QTest::newRow("serial only (mended)") << "V,QZ1234" << true << "QZ1234" << "";
+        QTest::newRow("serial only") << "V,QZ1234" << true << "QZ1234" << "";
         QTest::newRow("third field empty") << "V,QZ1234,,2.0" << true << "QZ1234" << "2.0";
         QTest::newRow("short") << "V,Q" << false << "" << "";
         QTest::newRow("empty") << "" << false << "" << "";
@@ -100,7 +101,7 @@ private slots:
             << QByteArray("V,QZ 12ab34,A,1.0 5\n\r") << 0.45 << 0.0 << 0.0 << true << "QZ1234" << "1.05" << 0 << 0.5;
         QTest::newRow("LF after CR stays")
             << QByteArray("V,QZ1234,A,1.05\r\n") << 0.0 << 0.0 << 0.0 << true << "QZ1234" << "1.05" << 1 << 0.5;
-        QTest::newRow("serial only (mended)")
+        QTest::newRow("serial only")
             << QByteArray("V,QZ4321\r") << 0.0 << 0.0 << 0.0 << true << "QZ4321" << "" << 0 << 0.5;
         QTest::newRow("lower-case line")
             << QByteArray("v,qz1234,a,1.05\r") << 0.0 << 0.0 << 0.0 << false << "QZ0000" << "0.00" << 0 << 0.5;

@@ -15,6 +15,7 @@
 #include "Timing.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -329,7 +330,11 @@ private slots:
         m_sims.clear();
         QTest::qWait(50);  // let the closed port's and processes' last events go
 
-        const int fdsAfter = OpenFds();
+        // A process or port that has only just gone may take a moment to hand
+        // back its descriptors; a leak stays.
+        int fdsAfter = OpenFds();
+        for (QDeadlineTimer settle(2000); fdsAfter > fdsBefore && !settle.hasExpired(); fdsAfter = OpenFds())
+            QTest::qWait(20);
         const long rssAfter = RssKiB();
         QString endings, drops;
         for (int e = 0; e < Endings; ++e)
