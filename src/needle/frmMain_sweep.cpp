@@ -82,22 +82,17 @@ void frmMain::cmdSweep_Click()
         return static_cast<int16_t>(static_cast<int32_t>(k) + SldSpeed->value());
     };
 
+    // Up ramp: 0, step, 2 * step, ... while not past the top; then the down
+    // ramp: 4095, 4095 - step, ...; and over again until told to stop.
     for (;;) {
-        // Up ramp: 0, step, 2 * step, ... while not past the top.
-        if (SweepMustStop(*this))
-            return;
-        for (int16_t k = 0; k <= TopPosition; k = advance(k)) {
+        for (const bool down : {false, true}) {
             if (SweepMustStop(*this))
                 return;
-            step(k);
-        }
-        // Down ramp: 4095, 4095 - step, ... while not below 0.
-        if (SweepMustStop(*this))
-            return;
-        for (int16_t k = 0; k <= TopPosition; k = advance(k)) {
-            if (SweepMustStop(*this))
-                return;
-            step(static_cast<int16_t>(TopPosition - k));
+            for (int16_t k = 0; k <= TopPosition; k = advance(k)) {
+                if (SweepMustStop(*this))
+                    return;
+                step(down ? static_cast<int16_t>(TopPosition - k) : k);
+            }
         }
     }
 }
