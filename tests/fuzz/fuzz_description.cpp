@@ -6,8 +6,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size == 0)
-        return 0;  // the window's buffer never is
     const std::vector<char> buffer(data, data + size);
     const auto length = size_t(DescriptionText::FromBuffer(buffer.data(), size).size());
     if (length > size || (length < size && buffer[length] != '\0'))
