@@ -1,7 +1,7 @@
 #pragma once
-// The program as it runs, minus the screen: a main window on the real serial
-// control and the monotonic clock, with recorded message boxes. The port map
-// comes from QZ_SERIAL_PORTS, set before the window is built.
+// The program as it runs, minus the screen, over meter-sim processes: a main
+// window on the real serial control and the monotonic clock, with recorded
+// message boxes. The port map comes from QZ_SERIAL_PORTS.
 #include "FakeMessageBoxes.h"
 #include "link/QtCommControl.h"
 #include "shell/Clock.h"
@@ -9,9 +9,62 @@
 #include "shell/frmMain.h"
 #include "shell/qzGlobals.h"
 
-#include <QStringList>
+#include <QElapsedTimer>
+#include <QProcess>
 
+#include <functional>
 #include <memory>
+
+// A simulated meter: its device path is the first line of its output, then
+// one log line per event, "<monotonic seconds> <kind> <rest>".
+struct MeterSim {
+    QProcess process;
+    QString device;
+    QStringList log;
+
+    explicit MeterSim(const QStringList& options)
+    {
+        process.start(QStringLiteral(METER_SIM_PATH), options);
+        while (device.isEmpty() && process.waitForReadyRead(10000))
+            Entries({});
+    }
+    ~MeterSim()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    // The lines of one kind as (time, rest), after reading what has come.
+    QList<std::pair<double, QString>> Entries(const QString& kind)
+    {
+        while (process.canReadLine()) {
+            const QString line = QString::fromLatin1(process.readLine()).trimmed();
+            if (device.isEmpty())
+                device = line;
+            else
+                log << line;
+        }
+        QList<std::pair<double, QString>> out;
+        for (const QString& l : log)
+            if (l.section(' ', 1, 1) == kind)
+                out.append({l.section(' ', 0, 0).toDouble(), l.section(' ', 2)});
+        return out;
+    }
+    QStringList Frames()  // the frames received, without their CR
+    {
+        QStringList out;
+        for (const auto& [time, quoted] : Entries("RX"))
+            out << quoted.mid(1, quoted.size() - 2);
+        return out;
+    }
+    bool WaitFor(const std::function<bool()>& done, int ms = 5000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms)
+            process.waitForReadyRead(20);
+        return done();
+    }
+};
 
 struct E2eRig {
     MonotonicClock clock;
@@ -20,26 +73,15 @@ struct E2eRig {
     Platform platform{.comm = &comm, .clock = &clock, .messages = &messages};
     std::unique_ptr<frmMain> form;
 
-    // ports: entry n is the device of Comm n+1 ("" for none).
-    explicit E2eRig(const QStringList& ports)
+    // Builds and shows the window as start-up does; entry n of ports is the device of Comm n+1.
+    frmMain& Make(const QStringList& ports)
     {
         SetPorts(ports);
         qzGlobals::ResetGlobals();
-    }
-    ~E2eRig()
-    {
-        form.reset();
-        qunsetenv("QZ_SERIAL_PORTS");
-    }
-
-    static void SetPorts(const QStringList& ports) { qputenv("QZ_SERIAL_PORTS", ports.join(',').toLocal8Bit()); }
-
-    // Builds the window, runs its load handler and shows it, as start-up does.
-    frmMain& Make()
-    {
         form = std::make_unique<frmMain>(platform);
         form->Form_Load();
         form->show();
         return *form;
     }
+    static void SetPorts(const QStringList& ports) { qputenv("QZ_SERIAL_PORTS", ports.join(',').toLocal8Bit()); }
 };
