@@ -44,7 +44,7 @@ private slots:
         f.Form_Activate();  // the main loop returns only once the program is to end
         QVERIFY(qzGlobals::QuitRequested);
         QVERIFY(!rig.comm.PortOpen());
-        QCOMPARE(rig.comm.Written(), portOpen ? QByteArray("\x52\x0D\x55\x0D", 4) : QByteArray());
+        QCOMPARE(rig.comm.Frames().join(), portOpen ? QByteArray("\x52\x0D\x55\x0D", 4) : QByteArray());
         QCOMPARE(rig.comm.DroppedWrites(), 0);
     }
 
@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(rig.messages.shown[0].icon, MessageBoxes::Icon::Critical);
         QVERIFY(qzGlobals::QuitRequested);
         f.Com_Send("S");  // fails quietly on the closed port
-        QVERIFY(rig.comm.Written().isEmpty());
+        QVERIFY(rig.comm.Frames().isEmpty());
         f.Form_Activate();  // ends at once
     }
 };

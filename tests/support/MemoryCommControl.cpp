@@ -24,7 +24,6 @@ bool MemoryCommControl::setInBufferSize(int bytes)
 {
     if (m_open)
         return false;
-    inBufferSize = bytes;
     m_bufferLimit = bytes;
     return true;
 }
@@ -46,8 +45,6 @@ bool MemoryCommControl::setPortOpen(bool open)
         m_open = false;
         m_rx.clear();
         m_events.push_back({Event::Close, m_port, {}, Now()});
-        if (slot.device)
-            slot.device->Closed(*this);
     }
     return true;
 }
@@ -66,7 +63,7 @@ void MemoryCommControl::Output(const QByteArray& bytes)
 QByteArray MemoryCommControl::Input()
 {
     DeliverDue();
-    const int n = std::min<int>(inputLen > 0 ? inputLen : static_cast<int>(m_rx.size()), m_rx.size());
+    const int n = std::min<int>(m_inputLen > 0 ? m_inputLen : static_cast<int>(m_rx.size()), m_rx.size());
     QByteArray out = m_rx.left(n);
     m_rx.remove(0, n);
     return out;
@@ -118,15 +115,6 @@ QList<double> MemoryCommControl::FrameTimes() const
     for (const Event& e : m_events)
         if (e.kind == Event::Write)
             out << e.time;
-    return out;
-}
-
-QByteArray MemoryCommControl::Written() const
-{
-    QByteArray out;
-    for (const Event& e : m_events)
-        if (e.kind == Event::Write)
-            out += e.bytes;
     return out;
 }
 

@@ -6,26 +6,22 @@
 
 #include <QElapsedTimer>
 #include <QList>
-#include <QObject>
 #include <array>
-#include <functional>
 #include <memory>
 #include <vector>
 
 class MemoryCommControl;
 
 // Something plugged into a port: it sees each frame the program writes and
-// answers through MemoryCommControl::Send / SendLater.
+// answers through MemoryCommControl::Send / ArriveAfter.
 class MemoryDevice {
 public:
     virtual ~MemoryDevice() = default;
     virtual void Opened(MemoryCommControl&) {}
-    virtual void Closed(MemoryCommControl&) {}
     virtual void Received(MemoryCommControl& line, const QByteArray& bytes) = 0;
 };
 
-class MemoryCommControl final : public QObject, public CommControl {
-    Q_OBJECT
+class MemoryCommControl final : public CommControl {
 public:
     enum class PortState { Missing, Available, Held };
     struct Event {
@@ -51,28 +47,20 @@ public:
     // Every write that reached an open port, one entry per Output call.
     QList<QByteArray> Frames() const;
     QList<double> FrameTimes() const;
-    QByteArray Written() const;
     int OpenCount(int port) const;
     int DroppedWrites() const;
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
 
-    // What the program set, for checking.
-    QString settings;
-    int inBufferSize = 0;
-    int handshaking = -1;
-    int inputLen = 0;
-    bool rts = false;
-
     // CommControl
     bool setCommPort(int port) override;
     int CommPort() const override { return m_port; }
-    bool setSettings(const QString& s) override { settings = s; return true; }
+    bool setSettings(const QString&) override { return true; }
     bool setInBufferSize(int bytes) override;
-    bool setHandshaking(int mode) override { handshaking = mode; return true; }
-    bool setInputLen(int chars) override { inputLen = chars; return true; }
+    bool setHandshaking(int) override { return true; }
+    bool setInputLen(int chars) override { m_inputLen = chars; return true; }
     bool setPortOpen(bool open) override;
     bool PortOpen() const override { return m_open; }
-    bool setRTSEnable(bool enable) override { rts = enable; return true; }
+    bool setRTSEnable(bool) override { return true; }
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override;
@@ -95,6 +83,7 @@ private:
     int m_port = 1;
     bool m_open = false;
     int m_bufferLimit = 1024;
+    int m_inputLen = 0;
     QElapsedTimer m_clock;
 };
 
@@ -104,11 +93,9 @@ class ScriptedMeter : public MemoryDevice {
 public:
     explicit ScriptedMeter(QByteArray identity = "V,QZ1234,A,1.05\r") : identity(std::move(identity)) {}
     QByteArray identity;
-    QList<QByteArray> received;
 
     void Received(MemoryCommControl& line, const QByteArray& bytes) override
     {
-        received << bytes;
         if (bytes == "V\r")
             line.Send(identity);
     }
