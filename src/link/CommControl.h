@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class CommControl {
 public:
     virtual ~CommControl() = default;
@@ -32,4 +34,14 @@ public:
     // Received characters waiting; looks at the device itself, so bytes that
     // arrived while no events were processed are counted.
     virtual int InBufferCount() = 0;
+
+    // The device that Comm CommPort() stands for ("/dev/ttyUSB0", "COM3"),
+    // as found when the number was chosen; empty when there is none.
+    virtual QString DevicePath() const = 0;
+    // `handler` runs once each time the open device stops working (adapter
+    // pulled, meter switched off): from the event loop, never from inside a
+    // read or a write. The port still reads as open until it is closed;
+    // writes go nowhere and reads find nothing. Closing the port first means
+    // no report.
+    virtual void setDeviceLostHandler(std::function<void()> handler) = 0;
 };

@@ -87,6 +87,7 @@ bool QtCommControl::setPortOpen(bool open)
             m_serial.close();
         m_open = false;
         m_lost = false;
+        m_lossReported = false;
         return true;
     }
     if (m_open || m_device.isEmpty())
@@ -110,6 +111,7 @@ bool QtCommControl::setPortOpen(bool open)
     }
     m_open = true;
     m_lost = false;
+    m_lossReported = false;
     // Start with an empty receive buffer, whatever the device said before.
     m_serial.clear(QSerialPort::Input);
     m_serial.clearError();
@@ -204,7 +206,18 @@ void QtCommControl::OnError(QSerialPort::SerialPortError error)
     // keep firing on the dead descriptor.
     m_lost = true;
     QMetaObject::invokeMethod(
-        &m_serial, [this] { DropDevice(); }, Qt::QueuedConnection);
+        &m_serial, [this] { ReportLoss(); }, Qt::QueuedConnection);
+}
+
+void QtCommControl::ReportLoss()
+{
+    DropDevice();
+    // Closed (or closed and opened again) since the error: nothing to report.
+    if (!m_open || !m_lost || m_lossReported)
+        return;
+    m_lossReported = true;
+    if (m_lostHandler)
+        m_lostHandler();
 }
 
 void QtCommControl::DropDevice()

@@ -7,9 +7,10 @@
 // to open (lock file and exclusive open). Reception is by polling only:
 // InBufferCount and Input look at the device themselves, so bytes that
 // arrived while no window events were processed are seen. A device that
-// vanishes while open (adapter unplugged, pseudo-terminal closed) is dropped
-// quietly: the port still reads as open until the program closes it, writes
-// go nowhere and reads find nothing.
+// vanishes while open (adapter unplugged, pseudo-terminal closed) is let go
+// at once and reported once to the device-lost handler: the port still reads
+// as open until the program closes it, writes go nowhere and reads find
+// nothing.
 #include "link/CommControl.h"
 #include "link/LineSettings.h"
 
@@ -35,8 +36,8 @@ public:
     QByteArray Input() override;
     int InBufferCount() override;
 
-    // The device path Comm CommPort() was mapped to when it was chosen.
-    QString DevicePath() const { return m_device; }
+    QString DevicePath() const override { return m_device; }
+    void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
     // True once the open device has stopped working (until the port is closed).
     bool DeviceLost() const { return m_lost; }
 
@@ -47,6 +48,7 @@ private:
     bool ApplyRts();
     void OnError(QSerialPort::SerialPortError error);
     void DropDevice();
+    void ReportLoss();
     void Poll();
 
     QSerialPort m_serial;
@@ -59,4 +61,6 @@ private:
     bool m_rts = false;
     bool m_open = false;
     bool m_lost = false;
+    bool m_lossReported = false;
+    std::function<void()> m_lostHandler;
 };

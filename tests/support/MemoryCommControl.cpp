@@ -1,5 +1,7 @@
 #include "MemoryCommControl.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 MemoryCommControl::MemoryCommControl()
@@ -32,6 +34,7 @@ bool MemoryCommControl::setPortOpen(bool open)
 {
     if (open == m_open)
         return !open;  // opening an open port is an error; closing a closed one is not
+    m_lost = false;
     Slot& slot = m_slots.at(m_port);
     if (open) {
         if (slot.state != PortState::Available)
@@ -51,7 +54,7 @@ bool MemoryCommControl::setPortOpen(bool open)
 
 void MemoryCommControl::Output(const QByteArray& bytes)
 {
-    if (!m_open) {
+    if (!m_open || m_lost) {
         m_events.push_back({Event::DroppedWrite, m_port, bytes, Now()});
         return;
     }
@@ -69,9 +72,26 @@ QByteArray MemoryCommControl::Input()
     return out;
 }
 
+void MemoryCommControl::Vanish()
+{
+    if (!m_open || m_lost)
+        return;
+    m_lost = true;
+    m_rx.clear();
+    m_pending.clear();
+    const int port = m_port;
+    QTimer::singleShot(0, [this, port, alive = std::weak_ptr<int>(m_alive)] {
+        // Gone, closed, or closed and opened again since: nothing to report.
+        if (alive.expired())
+            return;
+        if (m_open && m_lost && m_port == port && m_lostHandler)
+            m_lostHandler();
+    });
+}
+
 void MemoryCommControl::Send(const QByteArray& bytes, int port)
 {
-    if (!m_open || (port != 0 && port != m_port))
+    if (!m_open || m_lost || (port != 0 && port != m_port))
         return;
     const int room = std::max(0, m_bufferLimit - static_cast<int>(m_rx.size()));
     m_rx.append(bytes.left(room));  // a full receive buffer drops the rest

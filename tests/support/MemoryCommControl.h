@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
     // buffer once `seconds` have passed, whether or not events are processed
     // meanwhile (seen by the next InBufferCount or Input). For the port open now.
     void ArriveAfter(double seconds, const QByteArray& bytes);
+    // The device behind the open port goes away (adapter pulled): from now on
+    // writes go nowhere and nothing arrives; the loss is reported once, from
+    // the event loop, unless the port is closed first.
+    void Vanish();
 
     const std::vector<Event>& Events() const { return m_events; }
     void ClearLog() { m_events.clear(); }
@@ -64,6 +69,8 @@ public:
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override;
+    QString DevicePath() const override { return QStringLiteral("/dev/mem%1").arg(m_port); }
+    void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
 
 private:
     struct Slot {
@@ -82,6 +89,9 @@ private:
     void DeliverDue();
     int m_port = 1;
     bool m_open = false;
+    bool m_lost = false;
+    std::function<void()> m_lostHandler;
+    std::shared_ptr<int> m_alive = std::make_shared<int>();  // for reports still queued
     int m_bufferLimit = 1024;
     int m_inputLen = 0;
     QElapsedTimer m_clock;

@@ -27,6 +27,8 @@ public:
     void Output(const QByteArray&) override {}
     QByteArray Input() override { return {}; }
     int InBufferCount() override { return 0; }
+    QString DevicePath() const override { return QStringLiteral("COM%1").arg(m_port); }
+    void setDeviceLostHandler(std::function<void()>) override {}  // never lost
 
 private:
     int m_port = 1;
