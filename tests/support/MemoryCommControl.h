@@ -55,17 +55,23 @@ public:
     int OpenCount(int port) const;
     int DroppedWrites() const;
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
+    // The line settings last made, e.g. "9600,n,8,1 in 100 handshaking 0 input 1 RTS 1".
+    QString Line() const
+    {
+        return QStringLiteral("%1 in %2 handshaking %3 input %4 RTS %5")
+            .arg(m_settings).arg(m_bufferLimit).arg(m_handshaking).arg(m_inputLen).arg(int(m_rts));
+    }
 
     // CommControl
     bool setCommPort(int port) override;
     int CommPort() const override { return m_port; }
-    bool setSettings(const QString&) override { return true; }
+    bool setSettings(const QString& settings) override { m_settings = settings; return true; }
     bool setInBufferSize(int bytes) override;
-    bool setHandshaking(int) override { return true; }
+    bool setHandshaking(int mode) override { m_handshaking = mode; return true; }
     bool setInputLen(int chars) override { m_inputLen = chars; return true; }
     bool setPortOpen(bool open) override;
     bool PortOpen() const override { return m_open; }
-    bool setRTSEnable(bool) override { return true; }
+    bool setRTSEnable(bool enable) override { m_rts = enable; return true; }
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override;
@@ -94,6 +100,9 @@ private:
     std::shared_ptr<int> m_alive = std::make_shared<int>();  // for reports still queued
     int m_bufferLimit = 1024;
     int m_inputLen = 0;
+    QString m_settings;
+    int m_handshaking = -1;
+    bool m_rts = false;
     QElapsedTimer m_clock;
 };
 
