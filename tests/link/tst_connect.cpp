@@ -281,20 +281,20 @@ private slots:
         QVERIFY(rig.comm.Frames().isEmpty());
 
         // No meter: the box, with the search's labels hidden. A meter is
-        // plugged into Comm2 meanwhile, and Retry searches afresh from Comm1.
+        // plugged into Comm16 meanwhile, and Retry searches afresh from Comm1.
         QString asking;
         rig.messages.Expect(Box::NoMeter(), Answer::Retry, [&] {
             asking = Shows(form);
-            rig.comm.SetPort(2, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0002,A,2.0\r"));
+            rig.comm.SetPort(16, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0016,A,2.0\r"));
         });
         rig.comm.ClearLog();
         form.cmdConnect->click();
         QCOMPARE(asking, QString("slider CYCLE |  | Comm1: | ON TRAD"));
         VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 close1 open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 "
-                            "close1 open2 2: 0.972 2:H 0.108 2:H 2:V 0.5 close2 open2 2:S");
+                            "close1 open16 16: 0.972 16:H 0.108 16:H 16:V 0.5 close16 open16 16:S");
         // "ON" is still shown, but the meter was put on its linear response.
-        QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ0002 "
-                                      "Firmware Version: 2.0 | Comm1: Comm2:* | ON TRAD"));
+        QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ0016 "
+                                      "Firmware Version: 2.0 | Comm1: Comm16:* | ON TRAD"));
         form.cmdConnect->click();
 
         // Connecting again searches from Comm1, where a meter now answers; the old tick goes.
@@ -303,12 +303,12 @@ private slots:
         form.cmdConnect->click();
         VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:V 0.5 close1 open1 1:S");
         QCOMPARE(Shows(form).section(" | ", 1), QString("Meter Serial Number: QZ0001 Firmware Version: 1.0 | "
-                                                         "Comm1:* Comm2: | ON TRAD"));
+                                                         "Comm1:* Comm16: | ON TRAD"));
         form.cmdConnect->click();
 
         // No port at all: the box at once; Cancel gives up.
         rig.comm.SetPort(1, PortState::Missing);
-        rig.comm.SetPort(2, PortState::Missing);
+        rig.comm.SetPort(16, PortState::Missing);
         double boxAfter = -1;
         const double clicked = rig.comm.Now();
         rig.messages.Expect(Box::NoMeter(), Answer::Cancel, [&] { boxAfter = rig.comm.Now() - clicked; });
