@@ -44,7 +44,7 @@ private slots:
     void needle_data()
     {
         QTest::addColumn<QString>("hex");     // the position as sent: three digits at least
-        QTest::addColumn<int>("deflection");  // hundredths of a degree
+        QTest::addColumn<int>("deflection");  // in 1/65536 of a turn
         QTest::addColumn<QPointF>("tip");     // the foot lies halfway to the pivot
         QTest::newRow("2048 centre") << "800" << 0 << QPointF(0.0f, 1000.0f);
         QTest::newRow("198 left stop") << "0C6" << -10012 << QPointF(-819.127136f, 573.612f);
@@ -56,6 +56,7 @@ private slots:
         QTest::newRow("4095 top") << "FFF" << 10500 << QPointF(845.058228f, 534.674316f);
         // Truncated toward zero: -5.4 gives -5, not -6.
         QTest::newRow("2047 below centre") << "7FF" << -5 << QPointF(-0.479368567f, 999.999878f);
+        QTest::newRow("2046 below centre") << "7FE" << -10 << QPointF(-0.958737016f, 999.999512f);  // -10.8
         QTest::newRow("2049 above centre") << "801" << 5 << QPointF(0.479368567f, 999.999878f);
     }
     void needle()
@@ -79,7 +80,8 @@ private slots:
         Rig rig;
         frmMain& f = rig.f;
         rig.Connect();
-        f.SldSpeed->setValue(20);  // every sweep starts at 54 whatever was set
+        f.SldSpeed->setValue(20);  // every sweep starts at 54 whatever was set,
+        f.SldSpeed->setEnabled(false);  // and with the slider on, as LEFT or RIGHT leave it off
         QTimer::singleShot(400, &f, [&] { f.cmdSweep->click(); });  // in the pause: no second sweep
         QString sweeping;
         rig.At[1] = [&] { f.cmdCycle->click(); };  // its point, then "ON" with that point
