@@ -23,6 +23,7 @@
 #include <cstdint>
 
 class QAction;
+class QColor;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -82,6 +83,7 @@ public:
 
     // --- face (face) ---
     void Draw_Panel();
+    void picMeterPanel_Rescaled();  // the panel's scale changed: draw it again
     void optTrad_Click();
     void optSimple_Click();
 
@@ -141,8 +143,10 @@ protected:
 
 private:
     void BuildLayout();
+    void Draw_Needle(const QColor& colour);  // the needle at NeedleEnds
 
     Platform m_platform;
     Delays m_delays;
     bool m_sweepActive = false;  // a sweep is starting or running
+    bool m_needleOnFace = false;  // a needle stands on the face drawn last
 };

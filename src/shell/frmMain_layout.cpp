@@ -206,4 +206,5 @@ void frmMain::BuildLayout()
     connect(optLUT, &QRadioButton::toggled, this, [this](bool on) { if (on) optLUT_Click(); });
     connect(optTrad, &QRadioButton::toggled, this, [this](bool on) { if (on) optTrad_Click(); });
     connect(optSimple, &QRadioButton::toggled, this, [this](bool on) { if (on) optSimple_Click(); });
+    connect(picMeterPanel, &PictureBox::Rescaled, this, [this] { picMeterPanel_Rescaled(); });
 }
