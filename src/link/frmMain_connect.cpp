@@ -107,16 +107,21 @@ void frmMain::cmdConnect_Click()
         }
     } else if (caption == QLatin1String("Disconnect")) {
         Com_Send(QStringLiteral("I"));
-        Connected = false;
-        Com_Close();
-        lblFirm->setText(QString());
-        lblHard->setText(QString());
-        lblSerialNum->setVisible(false);
-        lblFw->setVisible(false);
-        lblHard->setVisible(false);
-        lblFirm->setVisible(false);
-        cmdConnect->setText(QStringLiteral("Connect"));
+        Forget_Meter();
     }
 
     cmdConnect->setEnabled(true);
+}
+
+void frmMain::Forget_Meter()
+{
+    Connected = false;
+    Com_Close();
+    lblFirm->setText(QString());
+    lblHard->setText(QString());
+    lblSerialNum->setVisible(false);
+    lblFw->setVisible(false);
+    lblHard->setVisible(false);
+    lblFirm->setVisible(false);
+    cmdConnect->setText(QStringLiteral("Connect"));
 }

@@ -8,6 +8,7 @@
 //   link/frmMain_ports.cpp        Init_Ports, Com_Open, Com_Close
 //   link/frmMain_protocol.cpp     Com_Send, Quiet_Line_Check, Com_Input_Vers
 //   link/frmMain_connect.cpp      cmdConnect_Click, Check_Version
+//   link/frmMain_lost.cpp         Comm1_DeviceLost
 //   needle/frmMain_needle.cpp     Update_Needle, cmdLeft_Click, cmdRight_Click
 //   needle/frmMain_sweep.cpp      cmdSweep_Click, cmdCycle_Click, Format_Position
 //   needle/frmMain_calibration.cpp optLIN_Click, optLUT_Click
@@ -70,6 +71,7 @@ public:
     bool Com_Input_Vers();
     bool Check_Version();
     void cmdConnect_Click();
+    void Comm1_DeviceLost();  // the connected meter's port stopped working
 
     // --- needle (needle) ---
     void Update_Needle(const int16_t& Position);
@@ -143,6 +145,7 @@ protected:
 
 private:
     void BuildLayout();
+    void Forget_Meter();  // Connected off, port closed, identity blanked
     void Draw_Needle(const QColor& colour);  // the needle at NeedleEnds
 
     Platform m_platform;

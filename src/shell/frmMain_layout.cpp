@@ -2,6 +2,7 @@
 #include "shell/frmMain.h"
 
 #include "face/PictureBox.h"
+#include "link/CommControl.h"
 #include "shell/Icons.h"
 #include "shell/LayoutUnits.h"
 
@@ -55,9 +56,13 @@ frmMain::frmMain(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform), m_delays(*platform.clock)
 {
     BuildLayout();
+    Comm1().setDeviceLostHandler([this] { Comm1_DeviceLost(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    Comm1().setDeviceLostHandler({});
+}
 
 void frmMain::BuildLayout()
 {

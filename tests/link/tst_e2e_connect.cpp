@@ -24,6 +24,43 @@ private slots:
         VERIFY_TIME(rx[1].first - rx[0].first, Nominal::QuietWait - 0.02, Nominal::QuietWait + Timing::Slack());
         VERIFY_TIME(rx[2].first - rx[1].first, Nominal::HGap - 0.02, Nominal::HGap + Timing::Slack());
     }
+
+    // The simulator goes away while connected: killed while idle, or dropping
+    // the line in the middle of a sweep. The window lets the meter go and
+    // says so once, naming the device.
+    void lostMeter_data()
+    {
+        QTest::addColumn<bool>("sweep");
+        QTest::newRow("killed while idle") << false;
+        QTest::newRow("line dropped mid-sweep") << true;
+    }
+    void lostMeter()
+    {
+        QFETCH(bool, sweep);
+        // Connecting takes five frames: "", "H", "H", "V", "S".
+        MeterSim sim(sweep ? QStringList{"--drop-after", "12"} : QStringList{});
+        E2eRig rig;
+        frmMain& form = rig.Make({sim.device});
+        form.cmdConnect->click();
+        VerifyConnected(form, 1, "QZ1234", "1.05");
+        if (sweep) {
+            form.cmdSweep->click();  // returns once the loss has ended it
+            QVERIFY(sim.WaitFor([&] { return !sim.Entries("DROP").isEmpty(); }));
+            QCOMPARE(sim.Frames().size(), 12);
+        } else {
+            sim.process.kill();
+            QVERIFY(sim.process.waitForFinished(5000));
+            QTRY_COMPARE(rig.messages.shown.size(), 1);
+        }
+        VerifyNotConnected(form);
+        QVERIFY(!form.mnuSourcePortComm[1]->isChecked() && !form.cmdLeft->isEnabled());
+        QVERIFY(!rig.comm.PortOpen());
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QCOMPARE(rig.messages.shown[0].text, QString("Lost the meter on Comm1 (%1): it was unplugged or switched off. "
+                                                     "Plug it back in and press Connect.").arg(sim.device));
+        QTest::qWait(200);
+        QCOMPARE(rig.messages.shown.size(), 1);
+    }
 };
 
 QTEST_MAIN(TestE2eConnect)
