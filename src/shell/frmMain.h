@@ -51,6 +51,9 @@ public:
     void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode);
     void cmdExit_Click();
     void mnuExit_Click();
+    // The session ends (logoff, shutdown, a terminating signal): as the close box.
+    void Session_End();
+    static constexpr int16_t UnloadSessionEnding = 2;  // Form_QueryUnload's reason
 
     // --- waits (shell) ---
     void TDelay(double ticks) { m_delays.TDelay(ticks); }
@@ -152,4 +155,5 @@ private:
     Delays m_delays;
     bool m_sweepActive = false;  // a sweep is starting or running
     bool m_needleOnFace = false;  // a needle stands on the face drawn last
+    static constexpr int MaxNestedModals = 16;  // more than the program ever opens
 };

@@ -7,6 +7,7 @@
 #include "link/QtCommControl.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
+#include "shell/SessionEnd.h"
 #include "shell/frmMain.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,9 @@ int Main()
     platform.launcher = &launcher;
 
     frmMain form(platform);
+    // From here on logging off, shutting down, `kill` and Ctrl+C end the
+    // program through its Exit path.
+    SessionEnd sessionEnd([&form] { form.Session_End(); });
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();
