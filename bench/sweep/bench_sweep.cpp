@@ -155,6 +155,10 @@ int Compare()
         std::printf("%-22s %+13.2f%%\n", figures == &program ? "program vs ideal" : "spin vs ideal",
                     (ramps / (2 * IdealRamp) - 1) * 100);
     }
+    // How far the program's pace is from the busy wait's, step by step.
+    for (const auto& [key, label] : {std::pair{"mean_step_ms", "program - spin, mean"},
+                                     std::pair{"worst_step_ms", "program - spin, worst"}})
+        std::printf("%-22s %+12.3f ms\n", label, program.value(key).toDouble() - spin.value(key).toDouble());
     const double spinCpu = spin.value("cpu_per_wall").toDouble();
     if (spinCpu > 0)
         std::printf("%-22s %13.1f%%\n", "program CPU / spin CPU",
