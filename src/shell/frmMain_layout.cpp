@@ -74,10 +74,13 @@ void frmMain::BuildLayout()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     const QFont windowFont = SansFont(12, false);
-    setFont(windowFont);
 
+    // The window font is the controls' font; it is set on the client area
+    // only, so that the menu bar keeps the desktop's menu font, as the menus
+    // that drop down from it do.
     auto* client = new QWidget(this);
     client->setObjectName("client");
+    client->setFont(windowFont);
     client->setFixedSize(Px(ClientWidthTwips), Px(ClientHeightTwips));
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
