@@ -5,18 +5,24 @@
 #include "devinfo/RuntimeChipIdLibrary.h"
 #include "devinfo/SystemClipboard.h"
 #include "link/QtCommControl.h"
+#include "link/TracingCommControl.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
 #include "shell/frmMain.h"
 
 #include <QCoreApplication>
+#include <optional>
 
 namespace qzStartup {
 
-int Main()
+int Main(LineTrace* trace)
 {
     MonotonicClock clock;
-    QtCommControl comm;
+    QtCommControl serial;
+    std::optional<TracingCommControl> traced;
+    if (trace)
+        traced.emplace(serial, *trace);
+    CommControl& comm = traced ? static_cast<CommControl&>(*traced) : serial;
     QtMessageBoxes messages;
     SystemClipboard clipboard;
     RuntimeChipIdLibrary chipId;
@@ -31,6 +37,7 @@ int Main()
     platform.chipId = &chipId;
     platform.registry = registry.get();
     platform.launcher = &launcher;
+    platform.trace = trace;
 
     frmMain form(platform);
     form.Form_Load();
