@@ -59,7 +59,8 @@ const char* const Usage =
     "Prints the device path (e.g. /dev/pts/5) on the first line of standard output,\n"
     "then logs every frame it receives, one line each:\n"
     "  <monotonic seconds> RX \"<frame text>\"\n"
-    "Point the program at it with QZ_SERIAL_PORTS=<device path>.\n"
+    "Point the program at it with QZ_SERIAL_PORTS=<device path>, or with\n"
+    "qz-ruvude-zivo --ports <device path>.\n"
     "\n"
     "Identity (answer to \"V\": V,<serial>,<third>,<firmware> and CR):\n"
     "  --serial TEXT        serial number field (default QZ1234)\n"
@@ -85,7 +86,7 @@ const char* const Usage =
     "\n"
     "Other:\n"
     "  --log FILE           write the log to FILE instead of standard output\n"
-    "  --help               show this text\n"
+    "  -h, --help           show this text\n"
     "\n"
     "Ends on SIGINT or SIGTERM. See docs/meter-sim.md.\n";
 
