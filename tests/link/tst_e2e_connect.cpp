@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(events["RX"][0].second, sim.Entries("TX")[0].second);
         QCOMPARE(events["OPEN"].size(), sim.Entries("OPEN").size());
         QCOMPARE(events["OPEN"][0].second, "Comm1 " + sim.device);
-        QCOMPARE(events["IDENTITY"][0].second, QString("Comm1 serial=\"QZ0042\" firmware=\"2.01\""));
+        QCOMPARE(events["IDENTITY"].value(0).second, QString("Comm1 serial=\"QZ0042\" firmware=\"2.01\""));
         // Stamped just before it left, each frame reaches the simulator a moment later.
         const auto rx = sim.Entries("RX");
         for (qsizetype i = 0; i < rx.size(); ++i)
