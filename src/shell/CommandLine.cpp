@@ -80,12 +80,13 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
     for (const QString& name : QtFlags)
         parser.addOption(Hidden(name));
 
-    // Parsed before any application object exists, so the program is named here.
-    const QString helpText =
-        parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String(ProgramName));
+    // Qt names the program after argv[0], or not at all before an application
+    // object exists: the usage line is the program's own.
+    const QString usage = QStringLiteral("Usage: %1 [options]").arg(QLatin1String(ProgramName));
+    const QString helpText = usage + '\n' + parser.helpText().section('\n', 1);
     auto usageError = [&](const QString& what) {
         return Print(UsageErrorStatus, QStringLiteral("%1: %2\n%3\nTry '%1 --help' for more information.\n")
-                                           .arg(QLatin1String(ProgramName), what, helpText.section('\n', 0, 0)));
+                                           .arg(QLatin1String(ProgramName), what, usage));
     };
 
     if (!parser.parse(arguments))

@@ -1,16 +1,13 @@
 #pragma once
-// Runs one of the project's programs as its own process, the way a user
-// without a display would: no QT_QPA_PLATFORM, no DISPLAY, no WAYLAND_DISPLAY,
-// and no port map but the one the caller gives.
+// Runs one of the project's programs as its own process the way a user
+// without a display would: no QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY, and
+// no port map but the one given.
 #include <QMap>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
 
 struct Ran {
     int status = -1;  // -1: crashed or did not finish
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 inline QProcessEnvironment NoDisplayEnvironment(const QMap<QString, QString>& set = {})
@@ -28,11 +25,7 @@ inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, co
     QProcess process;
     process.setProcessEnvironment(NoDisplayEnvironment(set));
     process.start(program, args);
-    Ran ran;
-    const bool finished = process.waitForFinished(30000);
-    ran.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    ran.err = QString::fromLocal8Bit(process.readAllStandardError());
-    if (finished && process.exitStatus() == QProcess::NormalExit)
-        ran.status = process.exitCode();
-    return ran;
+    const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
