@@ -1,6 +1,7 @@
 // Connect / Disconnect: finding the meter on the ports and letting it go.
 #include "shell/frmMain.h"
 
+#include "link/LineTrace.h"
 #include "shell/MessageBoxes.h"
 #include "shell/qzGlobals.h"
 
@@ -33,6 +34,8 @@ bool frmMain::Check_Version()
     lblHard->setVisible(true);
     lblFirm->setVisible(true);
     mnuSourcePortComm[SavedPort]->setChecked(true);
+    if (LineTrace* trace = platform().trace)
+        trace->Identity(PortNumber, SerialNumber, FwVersion);
     return true;
 }
 

@@ -5,19 +5,25 @@
 #include "devinfo/RuntimeChipIdLibrary.h"
 #include "devinfo/SystemClipboard.h"
 #include "link/QtCommControl.h"
+#include "link/TracingCommControl.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SessionEnd.h"
 #include "shell/frmMain.h"
 
 #include <QCoreApplication>
+#include <optional>
 
 namespace qzStartup {
 
-int Main()
+int Main(LineTrace* trace)
 {
     MonotonicClock clock;
-    QtCommControl comm;
+    QtCommControl serial;
+    std::optional<TracingCommControl> traced;
+    if (trace)
+        traced.emplace(serial, *trace);
+    CommControl& comm = traced ? static_cast<CommControl&>(*traced) : serial;
     QtMessageBoxes messages;
     SystemClipboard clipboard;
     RuntimeChipIdLibrary chipId;
@@ -32,6 +38,7 @@ int Main()
     platform.chipId = &chipId;
     platform.registry = registry.get();
     platform.launcher = &launcher;
+    platform.trace = trace;
 
     frmMain form(platform);
     // From here on logging off, shutting down, `kill` and Ctrl+C end the
