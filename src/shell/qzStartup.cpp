@@ -21,9 +21,9 @@ int Main(LineTrace* trace)
     MonotonicClock clock;
     QtCommControl serial;
     std::optional<TracingCommControl> traced;
+    CommControl* comm = &serial;
     if (trace)
-        traced.emplace(serial, *trace);
-    CommControl& comm = traced ? static_cast<CommControl&>(*traced) : serial;
+        comm = &traced.emplace(serial, *trace);
     QtMessageBoxes messages;
     SystemClipboard clipboard;
     RuntimeChipIdLibrary chipId;
@@ -31,7 +31,7 @@ int Main(LineTrace* trace)
     SystemProcessLauncher launcher;
 
     Platform platform;
-    platform.comm = &comm;
+    platform.comm = comm;
     platform.clock = &clock;
     platform.messages = &messages;
     platform.clipboard = &clipboard;
