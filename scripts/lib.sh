@@ -40,6 +40,25 @@ qz_install() {
 
 qz_install_deps() { qz_install "${QZ_PACKAGES[@]}"; }
 
+# qz_install_build_deps folder: installs what folder/debian/control says the
+# package build needs, when dpkg-checkbuilddeps finds something missing; as
+# root with apt-get build-dep, otherwise it prints the command.
+qz_install_build_deps() {
+    local dir="$1"
+    qz_install dpkg-dev
+    (cd "$dir" && dpkg-checkbuilddeps) 2>/dev/null && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing the package's build dependencies"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get build-dep -y -qq --no-install-recommends "$dir" >/dev/null
+    else
+        echo "Missing build dependencies. Please run:" >&2
+        echo "  sudo apt-get build-dep $dir" >&2
+        exit 1
+    fi
+}
+
 # qz_build [extra cmake args...]: configures and builds into QZ_BUILD.
 qz_build() {
     cmake -S "$QZ_ROOT" -B "$QZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null

@@ -1,15 +1,19 @@
 // How fast and how cheaply SWEEP runs: one whole up ramp and one whole down
-// ramp at the start speed 54 against an in-memory port, once with the
-// program's own SWEEP and once with a spin-wait baseline, each in a process of
-// its own so that CPU time and peak memory are its own. Prints figures only.
+// ramp at the start speed 54 against an in-memory port, with the program's
+// own SWEEP, with the same SWEEP while --trace writes every frame to a file,
+// and with a spin-wait baseline, each in a process of its own so that CPU
+// time and peak memory are its own. Prints figures only.
 //
-//   bench_sweep                  both runs and the comparison
+//   bench_sweep                  all three runs and the comparison
 //   bench_sweep --mode program   one run, figures as "key value" lines
+//   bench_sweep --mode traced
 //   bench_sweep --mode spin
 #include "ProcessUsage.h"
 #include "RecordingComm.h"
 #include "SpinSweep.h"
 
+#include "link/LineTrace.h"
+#include "link/TracingCommControl.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Platform.h"
@@ -21,9 +25,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -44,6 +50,17 @@ int RunOne(const QString& mode)
     platform.comm = &comm;
     platform.clock = &clock;
     platform.messages = &messages;
+    // Traced: the frames pass through the trace on their way to the port,
+    // and the trace goes to a real file, as with --trace FILE.
+    QTemporaryDir traceDir;
+    std::optional<LineTrace> trace;
+    std::optional<TracingCommControl> traced;
+    if (mode == QLatin1String("traced")) {
+        trace.emplace(traceDir.filePath(QStringLiteral("trace")));
+        traced.emplace(comm, *trace);
+        platform.comm = &*traced;
+        platform.trace = &*trace;
+    }
 
     qzGlobals::ResetGlobals();
     frmMain form(platform);
@@ -52,9 +69,9 @@ int RunOne(const QString& mode)
     QCoreApplication::processEvents();
 
     // Connected to a meter on port 1, as after "Connect".
-    comm.setPortOpen(false);
-    comm.setCommPort(1);
-    comm.setPortOpen(true);
+    platform.comm->setPortOpen(false);
+    platform.comm->setCommPort(1);
+    platform.comm->setPortOpen(true);
     form.Connected = true;
     form.cmdSweep->setEnabled(true);
     form.cmdLeft->setEnabled(true);
@@ -80,7 +97,7 @@ int RunOne(const QString& mode)
         form.StopSweep = true;
     });
 
-    if (mode == QLatin1String("program")) {
+    if (mode != QLatin1String("spin")) {
         form.cmdSweep->click();
     } else {
         form.SldSpeed->setValue(54);
@@ -109,6 +126,11 @@ int RunOne(const QString& mode)
     std::printf("peak_rss_mib %.1f\n", static_cast<double>(ProcessUsage::Now().peakResidentKiB) / 1024.0);
     std::printf("first %s last %s\n", comm.frames[0].trimmed().constData(),
                 comm.frames[last - 1].trimmed().constData());
+    if (trace) {
+        QFile written(traceDir.filePath(QStringLiteral("trace")));
+        written.open(QIODevice::ReadOnly);
+        std::printf("trace_lines %lld\n", static_cast<long long>(written.readAll().count('\n')));
+    }
     return 0;
 }
 
@@ -134,13 +156,14 @@ QMap<QString, QString> RunChild(const QString& mode)
 int Compare()
 {
     const QMap<QString, QString> program = RunChild(QStringLiteral("program"));
+    const QMap<QString, QString> traced = RunChild(QStringLiteral("traced"));
     const QMap<QString, QString> spin = RunChild(QStringLiteral("spin"));
-    if (program.isEmpty() || spin.isEmpty())
+    if (program.isEmpty() || traced.isEmpty() || spin.isEmpty())
         return 1;
 
     std::printf("SWEEP at 54: one up and one down ramp, %d steps each, in-memory port\n", StepsPerRamp);
     std::printf("ideal ramp: %d x 0.054 s = %.3f s\n\n", StepsPerRamp, IdealRamp);
-    std::printf("%-22s %14s %14s\n", "", "program", "spin baseline");
+    std::printf("%-22s %14s %14s %14s\n", "", "program", "with --trace", "spin baseline");
     const struct {
         const char* key;
         const char* label;
@@ -148,13 +171,18 @@ int Compare()
                 {"mean_step_ms", "mean step (ms)"},   {"worst_step_ms", "worst step (ms)"},
                 {"cpu_per_wall", "CPU s per wall s"}, {"peak_rss_mib", "peak RSS (MiB)"}};
     for (const auto& row : rows)
-        std::printf("%-22s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
-                    qPrintable(spin.value(row.key)));
-    for (const auto* figures : {&program, &spin}) {
+        std::printf("%-22s %14s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
+                    qPrintable(traced.value(row.key)), qPrintable(spin.value(row.key)));
+    const std::pair<const char*, const QMap<QString, QString>*> runs[] = {
+        {"program vs ideal", &program}, {"traced vs ideal", &traced}, {"spin vs ideal", &spin}};
+    for (const auto& [label, figures] : runs) {
         const double ramps = figures->value("up_ramp_s").toDouble() + figures->value("down_ramp_s").toDouble();
-        std::printf("%-22s %+13.2f%%\n", figures == &program ? "program vs ideal" : "spin vs ideal",
-                    (ramps / (2 * IdealRamp) - 1) * 100);
+        std::printf("%-22s %+13.2f%%\n", label, (ramps / (2 * IdealRamp) - 1) * 100);
     }
+    // How far the program's pace is from the busy wait's, step by step.
+    for (const auto& [key, label] : {std::pair{"mean_step_ms", "program - spin, mean"},
+                                     std::pair{"worst_step_ms", "program - spin, worst"}})
+        std::printf("%-22s %+12.3f ms\n", label, program.value(key).toDouble() - spin.value(key).toDouble());
     const double spinCpu = spin.value("cpu_per_wall").toDouble();
     if (spinCpu > 0)
         std::printf("%-22s %13.1f%%\n", "program CPU / spin CPU",
@@ -176,8 +204,8 @@ int main(int argc, char** argv)
     const qsizetype modeAt = args.indexOf(QStringLiteral("--mode"));
     if (modeAt > 0 && modeAt + 1 < args.size()) {
         const QString mode = args.at(modeAt + 1);
-        if (mode != QLatin1String("program") && mode != QLatin1String("spin")) {
-            std::fprintf(stderr, "usage: bench_sweep [--mode program|spin]\n");
+        if (mode != QLatin1String("program") && mode != QLatin1String("traced") && mode != QLatin1String("spin")) {
+            std::fprintf(stderr, "usage: bench_sweep [--mode program|traced|spin]\n");
             return 2;
         }
         return RunOne(mode);

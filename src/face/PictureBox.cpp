@@ -80,17 +80,24 @@ void PictureBox::EnsureImage()
     const QSize wanted(static_cast<int>(std::lround(width() * ratio)), static_cast<int>(std::lround(height() * ratio)));
     if (m_image.size() == wanted && m_image.devicePixelRatio() == ratio)
         return;
-    // Keep what is drawn; new area shows the background colour.
     QImage image(wanted, QImage::Format_RGB32);
     image.fill(m_backColor);
-    if (!m_image.isNull()) {
+    image.setDevicePixelRatio(ratio);
+    const bool rescaled = !m_image.isNull() && m_image.devicePixelRatio() != ratio;
+    if (!m_image.isNull() && !rescaled) {
+        // Same scale, new size: keep what is drawn; new area shows the background colour.
         QImage old = m_image;
         old.setDevicePixelRatio(1.0);  // copy pixel for pixel
         QPainter painter(&image);
         painter.drawImage(QPoint(0, 0), old);
     }
-    image.setDevicePixelRatio(ratio);
     m_image = image;
+    if (rescaled) {
+        // Pixels of another size would come out shrunk or blown up, and a
+        // needle erased later at the new scale would leave its old trace.
+        update();
+        emit Rescaled();
+    }
 }
 
 double PictureBox::UnitsToPixelsX() const
@@ -194,8 +201,23 @@ void PictureBox::Line(float x1, float y1, float x2, float y2, const QColor& colo
     Paint(path, colour, false);
 }
 
+bool PictureBox::event(QEvent* event)
+{
+    // Moved to a screen of another scale, or the scale changed: redraw now,
+    // before the next paint shows anything.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        EnsureImage();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (event->type() == QEvent::DevicePixelRatioChange)
+        EnsureImage();
+#endif
+    return QWidget::event(event);
+}
+
 void PictureBox::paintEvent(QPaintEvent* event)
 {
+    // A change of scale that came without its own notice shows here first.
+    EnsureImage();
     QPainter painter(this);
     if (m_image.isNull()) {
         painter.fillRect(event->rect(), m_backColor);

@@ -15,7 +15,10 @@
 // Rendering. The image is kept at the screen's device pixel ratio, so lines
 // stay sharp on high-density screens. Nothing is anti-aliased: a line drawn
 // again in another colour covers exactly the pixels of the first, which is
-// how the needle is erased.
+// how the needle is erased. When the ratio changes (the window moved to a
+// screen of another scale, or the screen's scale changed) the old pixels
+// cannot simply be copied: the box starts again blank in BackColor at the new
+// ratio and emits Rescaled(), and its owner draws the picture anew.
 #include <QColor>
 #include <QImage>
 #include <QPointF>
@@ -81,7 +84,12 @@ public:
     // Where a point in user units lands in Image(), in device pixels.
     QPointF ToPixel(float x, float y) const;
 
+signals:
+    // The device pixel ratio changed and the drawing is gone: draw it again.
+    void Rescaled();
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

@@ -40,6 +40,9 @@ public:
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
     // True once the open device has stopped working (until the port is closed).
     bool DeviceLost() const { return m_lost; }
+    // Why the last open failed, as QSerialPort saw it: NoError when the device
+    // opened but refused the meter's line settings.
+    QSerialPort::SerialPortError OpenError() const { return m_serial.error(); }
 
     // Longest a write waits for the device to take its bytes.
     static constexpr int WriteTimeoutMs = 100;

@@ -1,6 +1,7 @@
 // Connect / Disconnect: finding the meter on the ports and letting it go.
 #include "shell/frmMain.h"
 
+#include "link/LineTrace.h"
 #include "shell/MessageBoxes.h"
 #include "shell/qzGlobals.h"
 
@@ -33,6 +34,8 @@ bool frmMain::Check_Version()
     lblHard->setVisible(true);
     lblFirm->setVisible(true);
     mnuSourcePortComm[SavedPort]->setChecked(true);
+    if (LineTrace* trace = platform().trace)
+        trace->Identity(PortNumber, SerialNumber, FwVersion);
     return true;
 }
 
@@ -107,16 +110,21 @@ void frmMain::cmdConnect_Click()
         }
     } else if (caption == QLatin1String("Disconnect")) {
         Com_Send(QStringLiteral("I"));
-        Connected = false;
-        Com_Close();
-        lblFirm->setText(QString());
-        lblHard->setText(QString());
-        lblSerialNum->setVisible(false);
-        lblFw->setVisible(false);
-        lblHard->setVisible(false);
-        lblFirm->setVisible(false);
-        cmdConnect->setText(QStringLiteral("Connect"));
+        Forget_Meter();
     }
 
     cmdConnect->setEnabled(true);
+}
+
+void frmMain::Forget_Meter()
+{
+    Connected = false;
+    Com_Close();
+    lblFirm->setText(QString());
+    lblHard->setText(QString());
+    lblSerialNum->setVisible(false);
+    lblFw->setVisible(false);
+    lblHard->setVisible(false);
+    lblFirm->setVisible(false);
+    cmdConnect->setText(QStringLiteral("Connect"));
 }

@@ -15,8 +15,7 @@ void frmMain::Update_Needle(const int16_t& Position)
 
     // The face is white wherever the needle can stand, so painting the last
     // needle over in white takes it away without a trace.
-    picMeterPanel->DrawWidth(3);
-    picMeterPanel->Line(NeedleEnds.X1, NeedleEnds.Y1, NeedleEnds.X2, NeedleEnds.Y2, FaceColours::White);
+    Draw_Needle(FaceColours::White);
 
     const NeedleGeometry::Ends ends = NeedleGeometry::EndsAt(deflection);
     NeedleEnds.X1 = ends.X1;
@@ -24,8 +23,14 @@ void frmMain::Update_Needle(const int16_t& Position)
     NeedleEnds.X2 = ends.X2;
     NeedleEnds.Y2 = ends.Y2;
 
+    Draw_Needle(FaceColours::Red);
+    m_needleOnFace = true;
+}
+
+void frmMain::Draw_Needle(const QColor& colour)
+{
     picMeterPanel->DrawWidth(3);
-    picMeterPanel->Line(NeedleEnds.X1, NeedleEnds.Y1, NeedleEnds.X2, NeedleEnds.Y2, FaceColours::Red);
+    picMeterPanel->Line(NeedleEnds.X1, NeedleEnds.Y1, NeedleEnds.X2, NeedleEnds.Y2, colour);
 }
 
 namespace {

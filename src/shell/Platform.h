@@ -8,6 +8,7 @@ class Clipboard;
 class ChipIdLibrary;
 class Registry;
 class ProcessLauncher;
+class LineTrace;
 
 struct Platform {
     CommControl* comm = nullptr;        // the one serial port, Comm1
@@ -17,4 +18,5 @@ struct Platform {
     ChipIdLibrary* chipId = nullptr;    // USB adapter vendor library
     Registry* registry = nullptr;       // About window's system-information action
     ProcessLauncher* launcher = nullptr;
+    LineTrace* trace = nullptr;         // --trace: the line trace; null when not tracing
 };

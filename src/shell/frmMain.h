@@ -8,6 +8,7 @@
 //   link/frmMain_ports.cpp        Init_Ports, Com_Open, Com_Close
 //   link/frmMain_protocol.cpp     Com_Send, Quiet_Line_Check, Com_Input_Vers
 //   link/frmMain_connect.cpp      cmdConnect_Click, Check_Version
+//   link/frmMain_lost.cpp         Comm1_DeviceLost
 //   needle/frmMain_needle.cpp     Update_Needle, cmdLeft_Click, cmdRight_Click
 //   needle/frmMain_sweep.cpp      cmdSweep_Click, cmdCycle_Click, Format_Position
 //   needle/frmMain_calibration.cpp optLIN_Click, optLUT_Click
@@ -23,6 +24,7 @@
 #include <cstdint>
 
 class QAction;
+class QColor;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -49,6 +51,9 @@ public:
     void Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode);
     void cmdExit_Click();
     void mnuExit_Click();
+    // The session ends (logoff, shutdown, a terminating signal): as the close box.
+    void Session_End();
+    static constexpr int16_t UnloadSessionEnding = 2;  // Form_QueryUnload's reason
 
     // --- waits (shell) ---
     void TDelay(double ticks) { m_delays.TDelay(ticks); }
@@ -69,6 +74,7 @@ public:
     bool Com_Input_Vers();
     bool Check_Version();
     void cmdConnect_Click();
+    void Comm1_DeviceLost();  // the connected meter's port stopped working
 
     // --- needle (needle) ---
     void Update_Needle(const int16_t& Position);
@@ -82,6 +88,7 @@ public:
 
     // --- face (face) ---
     void Draw_Panel();
+    void picMeterPanel_Rescaled();  // the panel's scale changed: draw it again
     void optTrad_Click();
     void optSimple_Click();
 
@@ -141,8 +148,12 @@ protected:
 
 private:
     void BuildLayout();
+    void Forget_Meter();  // Connected off, port closed, identity blanked
+    void Draw_Needle(const QColor& colour);  // the needle at NeedleEnds
 
     Platform m_platform;
     Delays m_delays;
     bool m_sweepActive = false;  // a sweep is starting or running
+    bool m_needleOnFace = false;  // a needle stands on the face drawn last
+    static constexpr int MaxNestedModals = 16;  // more than the program ever opens
 };

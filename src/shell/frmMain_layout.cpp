@@ -2,6 +2,7 @@
 #include "shell/frmMain.h"
 
 #include "face/PictureBox.h"
+#include "link/CommControl.h"
 #include "shell/Icons.h"
 #include "shell/LayoutUnits.h"
 
@@ -55,9 +56,13 @@ frmMain::frmMain(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform), m_delays(*platform.clock)
 {
     BuildLayout();
+    Comm1().setDeviceLostHandler([this] { Comm1_DeviceLost(); });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    Comm1().setDeviceLostHandler({});
+}
 
 void frmMain::BuildLayout()
 {
@@ -69,10 +74,13 @@ void frmMain::BuildLayout()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     const QFont windowFont = SansFont(12, false);
-    setFont(windowFont);
 
+    // The window font is the controls' font; it is set on the client area
+    // only, so that the menu bar keeps the desktop's menu font, as the menus
+    // that drop down from it do.
     auto* client = new QWidget(this);
     client->setObjectName("client");
+    client->setFont(windowFont);
     client->setFixedSize(Px(ClientWidthTwips), Px(ClientHeightTwips));
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -206,4 +214,5 @@ void frmMain::BuildLayout()
     connect(optLUT, &QRadioButton::toggled, this, [this](bool on) { if (on) optLUT_Click(); });
     connect(optTrad, &QRadioButton::toggled, this, [this](bool on) { if (on) optTrad_Click(); });
     connect(optSimple, &QRadioButton::toggled, this, [this](bool on) { if (on) optSimple_Click(); });
+    connect(picMeterPanel, &PictureBox::Rescaled, this, [this] { picMeterPanel_Rescaled(); });
 }

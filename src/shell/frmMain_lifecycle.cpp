@@ -4,6 +4,7 @@
 #include "link/CommControl.h"
 #include "shell/qzGlobals.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -57,6 +58,28 @@ void frmMain::Form_QueryUnload(int16_t& Cancel, int16_t UnloadMode)
     Cancel = 0;
     // The program keeps no file open between operations, so there is none to close.
     cmdExit_Click();
+}
+
+void frmMain::Session_End()
+{
+    // Logging off, shutting down, `kill` or Ctrl+C: a request to close the
+    // main window like any other, so that an open port gets "R" and "U"
+    // before the main loop closes it. Once the program is on its way out
+    // there is nothing more to ask of it.
+    if (!QuitRequested) {
+        int16_t cancel = 0;
+        Form_QueryUnload(cancel, UnloadSessionEnding);
+        hide();
+    }
+    // A modal window or box still open (About, a message) would hold control
+    // away from the main loop until someone answered it, and nobody will:
+    // close them, innermost first, as their close boxes would.
+    for (int i = 0; i < MaxNestedModals; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == this)
+            break;
+        modal->close();
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -5,18 +5,25 @@
 #include "devinfo/RuntimeChipIdLibrary.h"
 #include "devinfo/SystemClipboard.h"
 #include "link/QtCommControl.h"
+#include "link/TracingCommControl.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
+#include "shell/SessionEnd.h"
 #include "shell/frmMain.h"
 
 #include <QCoreApplication>
+#include <optional>
 
 namespace qzStartup {
 
-int Main()
+int Main(LineTrace* trace)
 {
     MonotonicClock clock;
-    QtCommControl comm;
+    QtCommControl serial;
+    std::optional<TracingCommControl> traced;
+    CommControl* comm = &serial;
+    if (trace)
+        comm = &traced.emplace(serial, *trace);
     QtMessageBoxes messages;
     SystemClipboard clipboard;
     RuntimeChipIdLibrary chipId;
@@ -24,15 +31,19 @@ int Main()
     SystemProcessLauncher launcher;
 
     Platform platform;
-    platform.comm = &comm;
+    platform.comm = comm;
     platform.clock = &clock;
     platform.messages = &messages;
     platform.clipboard = &clipboard;
     platform.chipId = &chipId;
     platform.registry = registry.get();
     platform.launcher = &launcher;
+    platform.trace = trace;
 
     frmMain form(platform);
+    // From here on logging off, shutting down, `kill` and Ctrl+C end the
+    // program through its Exit path.
+    SessionEnd sessionEnd([&form] { form.Session_End(); });
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();

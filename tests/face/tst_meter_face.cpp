@@ -4,6 +4,8 @@
 #include "face/PictureBox.h"
 
 #include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
 #include <QTest>
 #include <QVector3D>
 #include <cmath>
@@ -39,11 +41,15 @@ struct Face {
     }
 };
 
-// A fresh window's face in the given style (0 TRAD, 1 SIMPLE), the needle moved once if at all.
-static QImage FaceWithNeedleAt(int style, int position = -1)
+// A fresh window's face in the given style (0 TRAD, 1 SIMPLE), the needle moved
+// once if at all, drawn on the given screen from the start.
+static QImage FaceWithNeedleAt(int style, int position = -1, QScreen* screen = nullptr)
 {
     TestRig rig;
-    frmMain& form = rig.Make();
+    frmMain& form = rig.Make(false);
+    if (screen)
+        form.setScreen(screen);
+    form.Form_Load();
     (style ? form.optSimple : form.optTrad)->click();
     if (position >= 0)
         form.Update_Needle(int16_t(position));
@@ -116,6 +122,42 @@ private slots:
         QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style));
         form.Update_Needle(2048);
         QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style, 2048));
+    }
+
+    // The window moves to a screen of twice the scale and back, between needle
+    // moves: face and needle come out as if drawn there from the start.
+    void newScaleRedrawsFaceAndNeedle_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::newRow("TRAD") << 0;
+        QTest::newRow("SIMPLE") << 1;
+    }
+    void newScaleRedrawsFaceAndNeedle()
+    {
+        QFETCH(int, style);
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        QVERIFY2(screens.size() == 2 && screens[1]->devicePixelRatio() == 2, "needs the two-screen offscreen set-up");
+        TestRig rig;
+        frmMain& form = rig.Make();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        (style ? form.optSimple : form.optTrad)->click();
+        form.Update_Needle(3898);
+        const auto moveTo = [&](QScreen* screen) {
+            form.windowHandle()->setScreen(screen);
+            QTRY_COMPARE(form.picMeterPanel->Image().devicePixelRatio(), screen->devicePixelRatio());
+        };
+        moveTo(screens[1]);
+        QCOMPARE(form.picMeterPanel->Image().size(), form.picMeterPanel->size() * 2);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 3898, screens[1]));
+        form.Update_Needle(198);  // the old needle erased at the new scale, without a trace
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 198, screens[1]));
+        moveTo(screens[0]);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 198));
+        // A new face has no needle until the next move, at whatever scale.
+        (style ? form.optTrad : form.optSimple)->click();
+        moveTo(screens[1]);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style, -1, screens[1]));
     }
 };
 

@@ -1,8 +1,14 @@
 #pragma once
-// Shared pieces of the link tests: a timing check and the nominal waits.
+// Shared pieces of the link tests: a timing check, the nominal waits and the
+// window's two connection states.
 #include "Shows.h"
 #include "Timing.h"
+#include "shell/frmMain.h"
 #include "shell/qzGlobals.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
 
 #include <QTest>
 
@@ -17,3 +23,21 @@ constexpr double DrainPass = 15 * 0.054;  // each drain pass of the quiet-line c
 constexpr double ReplyWait = 0.5;         // from "V" to reading its answer
 constexpr double ReplyRead = 0.2;         // the longest the answer is read
 }  // namespace Nominal
+
+inline void VerifyConnected(frmMain& form, int port, const QString& serial, const QString& firmware)
+{
+    QVERIFY(form.Connected && form.cmdSweep->isEnabled() && form.lblInfo->isHidden());
+    QCOMPARE(form.cmdConnect->text(), QString("Disconnect"));
+    QCOMPARE(form.lblHard->text(), serial);
+    QCOMPARE(form.lblFirm->text(), firmware);
+    QVERIFY(!form.lblHard->isHidden() && !form.lblFirm->isHidden());
+    QCOMPARE(int(qzGlobals::PortNumber), port);
+    QVERIFY(form.mnuSourcePortComm[port]->isChecked());
+}
+
+inline void VerifyNotConnected(frmMain& form)
+{
+    QVERIFY(!form.Connected && form.cmdConnect->isEnabled() && !form.cmdSweep->isEnabled());
+    QCOMPARE(form.cmdConnect->text(), QString("Connect"));
+    QVERIFY(form.lblHard->isHidden() && form.lblFirm->isHidden());
+}

@@ -3,7 +3,10 @@
 // read from the simulator's log.
 #include "LinkTest.h"
 #include "e2e/E2eRig.h"
+#include "link/LineTrace.h"
+#include "link/TracingCommControl.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestE2eConnect : public QObject {
@@ -43,6 +46,86 @@ private slots:
             const double v = sim->Entries("RX").at(3).first;
             VERIFY_TIME(sim->Entries("CLOSE").at(3).first - v, 0.7 - 0.02, 0.7 + Timing::Slack());
         }
+    }
+
+    // The simulator goes away while connected: killed while idle, or dropping
+    // the line in the middle of a sweep. The window lets the meter go and
+    // says so once, naming the device.
+    void lostMeter_data()
+    {
+        QTest::addColumn<bool>("sweep");
+        QTest::newRow("killed while idle") << false;
+        QTest::newRow("line dropped mid-sweep") << true;
+    }
+    void lostMeter()
+    {
+        QFETCH(bool, sweep);
+        // Connecting takes five frames: "", "H", "H", "V", "S".
+        MeterSim sim(sweep ? QStringList{"--drop-after", "12"} : QStringList{});
+        E2eRig rig;
+        frmMain& form = rig.Make({sim.device});
+        rig.messages.Expect({QString("Lost the meter on Comm1 (%1): it was unplugged or switched off. "
+                                     "Plug it back in and press Connect.").arg(sim.device), "qz Ruvude Zivo"});
+        form.cmdConnect->click();
+        VerifyConnected(form, 1, "QZ1234", "1.05");
+        if (sweep) {
+            form.cmdSweep->click();  // returns once the loss has ended it
+            QVERIFY(sim.WaitFor([&] { return !sim.Entries("DROP").isEmpty(); }));
+            QCOMPARE(sim.Frames().size(), 12);
+        } else {
+            sim.process.kill();
+            QVERIFY(sim.process.waitForFinished(5000));
+            QTRY_COMPARE(rig.messages.shown.size(), 1);
+        }
+        VerifyNotConnected(form);
+        QVERIFY(!form.mnuSourcePortComm[1]->isChecked() && !form.cmdLeft->isEnabled());
+        QVERIFY(!rig.comm.PortOpen());
+        QTest::qWait(200);
+        QCOMPARE(rig.messages.shown.size(), 1);
+    }
+
+    // Connect, LEFT and Disconnect traced: the trace holds what the simulator
+    // saw, frame for frame, open for open, on the same clock, and the frames
+    // keep their spacing.
+    void traceMatchesTheSimulatorsLog()
+    {
+        MeterSim sim({"--serial", "QZ0042", "--firmware", "2.01"});
+        QTemporaryDir dir;
+        LineTrace trace(dir.filePath("trace"));
+        E2eRig rig;
+        TracingCommControl traced(rig.comm, trace);
+        rig.platform.comm = &traced;
+        rig.platform.trace = &trace;
+        frmMain& form = rig.Make({sim.device});
+        form.cmdConnect->click();
+        VerifyConnected(form, 1, "QZ0042", "2.01");
+        form.cmdLeft->click();
+        form.cmdConnect->click();
+        VerifyNotConnected(form);
+
+        QFile file(dir.filePath("trace"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QMap<QString, QList<std::pair<double, QString>>> events;  // kind: (time, rest) as MeterSim::Entries
+        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            events[line.section(' ', 1, 1)].append({line.section(' ', 0, 0).toDouble(), line.section(' ', 2)});
+        QVERIFY(sim.WaitFor([&] { return sim.Entries("CLOSE").size() == events["CLOSE"].size(); }));
+
+        QStringList sent;
+        for (const auto& [time, quoted] : events["TX"])
+            sent << quoted.mid(1, quoted.size() - 4);  // without the quotes and the \r
+        QCOMPARE(sent, (QStringList{"", "H", "H", "V", "S", "N0C6", "I"}));
+        QCOMPARE(sim.Frames(), sent);
+        QCOMPARE(events["RX"].size(), 1);
+        QCOMPARE(events["RX"][0].second, sim.Entries("TX")[0].second);
+        QCOMPARE(events["OPEN"].size(), sim.Entries("OPEN").size());
+        QCOMPARE(events["OPEN"][0].second, "Comm1 " + sim.device);
+        QCOMPARE(events["IDENTITY"].value(0).second, QString("Comm1 serial=\"QZ0042\" firmware=\"2.01\""));
+        // Stamped just before it left, each frame reaches the simulator a moment later.
+        const auto rx = sim.Entries("RX");
+        for (qsizetype i = 0; i < rx.size(); ++i)
+            VERIFY_TIME(rx[i].first - events["TX"][i].first, 0.0, Timing::Slack(0.1));
+        VERIFY_TIME(rx[1].first - rx[0].first, Nominal::QuietWait - 0.02, Nominal::QuietWait + Timing::Slack());
+        VERIFY_TIME(rx[2].first - rx[1].first, Nominal::HGap - 0.02, Nominal::HGap + Timing::Slack());
     }
 };
 

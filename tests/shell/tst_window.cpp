@@ -4,6 +4,7 @@
 #include "face/PictureBox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -67,6 +68,11 @@ private slots:
         QVERIFY(!f.mnuHelpHelp->isVisible());
         QCOMPARE(f.mnuSourcePortComm[0]->text(), QString("None"));
         QVERIFY(!f.mnuSourcePortComm[0]->isEnabled());
+        // The menu bar in the desktop's menu font, like its menus; the controls in the window's 12 pt.
+        QCOMPARE(f.menuBar()->font(), QApplication::font(f.menuBar()));
+        QCOMPARE(f.mnuFile->font(), QApplication::font(f.mnuFile));
+        QCOMPARE(f.cmdConnect->font().pointSizeF(), 12.0);
+        QCOMPARE(f.Label1->font(), f.cmdConnect->font());
     }
 
     void optionGroupsAndSlider()

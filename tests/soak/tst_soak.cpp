@@ -28,6 +28,7 @@ class TestSoak : public QObject {
 
     E2eRig m_rig;
     int m_connects = 0;
+    int m_losses = 0;
 
     // Connects to a new simulator; the labels must show what it sent.
     void Connect(MeterSim& sim, const QString& serial, const QString& firmware)
@@ -73,14 +74,21 @@ class TestSoak : public QObject {
         QVERIFY(sweeping.WaitFor([&] { return sweeping.Frames().last() == "N0C6"; }));
         f.cmdConnect->click();
 
-        // A meter unplugged while connected: Disconnect still ends the connection.
+        // A meter unplugged while connected: the window lets it go by itself,
+        // with one box naming the port, and is ready to connect again.
         MeterSim killed({"--serial", QString("QZK%1").arg(r), "--firmware", "3.0"});
         Connect(killed, QString("QZK%1").arg(r), "3.0");
+        const qsizetype boxes = m_rig.messages.shown.size();
+        m_rig.messages.Expect({QString("Lost the meter on Comm1 (%1): it was unplugged or switched off. "
+                                       "Plug it back in and press Connect.").arg(killed.device), "qz Ruvude Zivo"});
         killed.process.kill();
         QVERIFY(killed.process.waitForFinished(5000));
-        QTest::qWait(200);
-        f.cmdConnect->click();
+        QTRY_COMPARE(m_rig.messages.shown.size(), boxes + 1);
         QVERIFY(!f.Connected && !f.Comm1().PortOpen());
+        QCOMPARE(f.cmdConnect->text(), QString("Connect"));
+        QVERIFY(f.cmdConnect->isEnabled() && !f.cmdSweep->isEnabled() && !f.cmdLeft->isEnabled() && !f.cmdRight->isEnabled());
+        QVERIFY(f.lblHard->isHidden() && f.lblHard->text().isEmpty() && !f.mnuSourcePortComm[1]->isChecked());
+        ++m_losses;
     }
 
 private slots:
@@ -101,9 +109,11 @@ private slots:
         int fdsAfter = OpenFds();
         for (QDeadlineTimer settle(2000); fdsAfter > fdsBefore && !settle.hasExpired(); fdsAfter = OpenFds())
             QTest::qWait(20);
-        qInfo("soak: %d rounds (each 2 connects, a sweep, a kill), %.1f s, %d connects; file descriptors %d before, %d after",
-              rounds, double(duration.elapsed()) / 1000, m_connects, fdsBefore, fdsAfter);
+        qInfo("soak: %d rounds (each 2 connects, a sweep, a kill), %.1f s, %d connects, %d losses seen; "
+              "file descriptors %d before, %d after",
+              rounds, double(duration.elapsed()) / 1000, m_connects, m_losses, fdsBefore, fdsAfter);
         QCOMPARE(fdsAfter, fdsBefore);
+        QCOMPARE(m_rig.messages.shown.size(), m_losses);  // no other box, and one per loss
     }
 };
 

@@ -85,7 +85,7 @@ const char* const Usage =
     "\n"
     "Other:\n"
     "  --log FILE           write the log to FILE instead of standard output\n"
-    "  --help               show this text\n"
+    "  -h, --help           show this text\n"
     "\n"
     "Ends on SIGINT or SIGTERM. See docs/meter-sim.md.\n";
 

@@ -1,0 +1,67 @@
+#pragma once
+// The line trace (--trace): everything that passes between the utility and
+// the serial line, one line per event, each written and flushed at once so
+// that a crash loses nothing:
+//
+//   <seconds> <KIND> <details>
+//
+//   START qz-ruvude-zivo 2.0.0            the trace begins
+//   OPEN Comm1 /dev/ttyUSB0               a port was opened (the probe's too)
+//   OPEN-FAILED Comm2 /dev/ttyUSB1        a port with a device would not open
+//   CLOSE Comm1 /dev/ttyUSB0              a port was closed
+//   TX "H\r"                              a frame was sent
+//   TX-DROPPED "S\r"                      a frame written to a closed port
+//   RX "V,QZ1234,A,1.05\r"                bytes the utility read, one line per
+//                                         run read back to back, ending at a CR
+//   UNREAD "\nJUNK"                       bytes still waiting when the port closed
+//   LOST Comm1 /dev/ttyUSB0               the open device stopped working
+//   IDENTITY Comm1 serial="QZ1234" firmware="1.05"   a meter was recognised
+//
+// <seconds> is the system's monotonic clock with six decimals: on Linux
+// CLOCK_MONOTONIC, the clock meter-sim stamps its log with, so the two logs
+// read side by side. Bytes are a double-quoted text in which printable ASCII
+// stands for itself and \r, \n, \t, \", \\ and \xNN for the rest.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <functional>
+
+class LineTrace {
+public:
+    using TimeSource = std::function<double()>;
+
+    // Opens `path` for writing, emptying it ("-": standard error). Whether
+    // that worked: IsOpen(), and ErrorString() says why not.
+    explicit LineTrace(const QString& path, TimeSource now = MonotonicSeconds);
+    LineTrace(const LineTrace&) = delete;
+    LineTrace& operator=(const LineTrace&) = delete;
+
+    bool IsOpen() const { return m_file.isOpen(); }
+    QString ErrorString() const { return m_file.errorString(); }
+
+    // Seconds on the trace's clock, for events stamped before they are noted.
+    double Now() const { return m_now(); }
+
+    void Started(const QString& program);
+    void Opened(int comm, const QString& device);
+    void OpenFailed(int comm, const QString& device);
+    void Closed(int comm, const QString& device);
+    void Lost(int comm, const QString& device);
+    void Sent(double at, const QByteArray& frame);
+    void Dropped(double at, const QByteArray& frame);
+    void Received(double at, const QByteArray& bytes);
+    void Unread(const QByteArray& bytes);
+    void Identity(int comm, const QString& serialNumber, const QString& fwVersion);
+
+    static QString Quote(const QByteArray& bytes);
+    // The system's monotonic clock in seconds since its own origin.
+    static double MonotonicSeconds();
+
+private:
+    void Write(double at, const char* kind, const QString& details);
+    void Write(const char* kind, const QString& details) { Write(Now(), kind, details); }
+
+    QFile m_file;
+    TimeSource m_now;
+};

@@ -1,0 +1,163 @@
+#include "link/PortReport.h"
+
+#include "link/QtCommControl.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <QStringList>
+#include <QTextStream>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace PortReport {
+
+namespace {
+
+// Only a terminal that hangs on a bus of the machine (a USB adapter, a
+// built-in port) is in the system's port list; pseudo-terminals never are.
+// Asking for that list opens the machine's own legacy serial ports to see
+// whether they are real, so it is asked only when there is something to find.
+bool MayBeListed(const QString& device)
+{
+#ifdef Q_OS_LINUX
+    const QString name = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
+    return !name.isEmpty() && QFileInfo::exists(QStringLiteral("/sys/class/tty/%1/device").arg(name));
+#else
+    Q_UNUSED(device);
+    return true;
+#endif
+}
+
+}  // namespace
+
+Usability Classify(const Facts& facts)
+{
+    if (facts.kind == Facts::Kind::Missing)
+        return Usability::Missing;
+    if (facts.kind == Facts::Kind::Other)
+        return Usability::NotSerial;
+    if (!facts.permitted)
+        return Usability::PermissionDenied;
+    if (facts.opened)
+        return Usability::Ok;
+    switch (facts.openError) {
+    case QSerialPort::PermissionError:
+        // This user may use it, so a lock file or an exclusive open stands in the way.
+        return Usability::Busy;
+    case QSerialPort::DeviceNotFoundError:
+        return Usability::Missing;  // gone since it was looked at
+    default:
+        // Not a terminal, or one that refuses 9600,n,8,1.
+        return Usability::NotSerial;
+    }
+}
+
+QString Text(Usability usability)
+{
+    switch (usability) {
+    case Usability::Ok:
+        return QStringLiteral("ok");
+    case Usability::Busy:
+        return QStringLiteral("busy (held by another program)");
+    case Usability::PermissionDenied:
+        return QStringLiteral("permission denied (add yourself to the dialout group: "
+                              "sudo usermod -aG dialout $USER, then log out and in again)");
+    case Usability::NotSerial:
+        return QStringLiteral("not a serial device");
+    case Usability::Missing:
+        break;
+    }
+    return QStringLiteral("missing");
+}
+
+QString Line(int comm, const QString& device, const SystemInfo& info, Usability usability)
+{
+    QStringList known;
+    for (const QString& text : {info.description, info.manufacturer})
+        if (!text.isEmpty())
+            known << text;
+    if (!info.serialNumber.isEmpty())
+        known << QStringLiteral("serial ") + info.serialNumber;
+    if (info.vendorId && info.productId)
+        known << QString::asprintf("%04x:%04x", *info.vendorId, *info.productId);
+    const QString about = known.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(known.join(QLatin1String(", ")));
+    return QStringLiteral("Comm%1: %2%3: %4").arg(comm).arg(device, about, Text(usability));
+}
+
+Facts Examine(const QString& device)
+{
+    Facts facts;
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(device);
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0) {
+        // A folder on the way that may not be searched hides the device from this user.
+        if (errno == EACCES)
+            facts.kind = Facts::Kind::CharacterDevice;
+        return facts;
+    }
+    facts.kind = S_ISCHR(status.st_mode) ? Facts::Kind::CharacterDevice : Facts::Kind::Other;
+    facts.permitted = ::access(path.constData(), R_OK | W_OK) == 0;
+#else
+    // "COM3" is no file: only opening it tells.
+    Q_UNUSED(device);
+    facts.kind = Facts::Kind::CharacterDevice;
+    facts.permitted = true;
+#endif
+    return facts;
+}
+
+SystemInfo InfoFor(const QString& device)
+{
+    if (!MayBeListed(device))
+        return {};
+    const QString real = QFileInfo(device).canonicalFilePath();
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& port : ports) {
+        if (port.systemLocation() != device && port.portName() != device &&
+            QFileInfo(port.systemLocation()).canonicalFilePath() != real)
+            continue;
+        SystemInfo info{port.description(), port.manufacturer(), port.serialNumber(), {}, {}};
+        if (port.hasVendorIdentifier())
+            info.vendorId = port.vendorIdentifier();
+        if (port.hasProductIdentifier())
+            info.productId = port.productIdentifier();
+        return info;
+    }
+    return {};
+}
+
+int Print(QtCommControl& comm, QTextStream& out)
+{
+    bool anyDevice = false;
+    bool anyUsable = false;
+    for (int n = 1; n <= 16; ++n) {
+        // The number is chosen as Connect chooses it, which maps it to its device.
+        comm.setCommPort(n);
+        const QString device = comm.DevicePath();
+        if (device.isEmpty())
+            continue;
+        anyDevice = true;
+        Facts facts = Examine(device);
+        if (facts.kind == Facts::Kind::CharacterDevice && facts.permitted) {
+            facts.opened = comm.setPortOpen(true);
+            facts.openError = comm.OpenError();
+            comm.setPortOpen(false);
+        }
+        const Usability usability = Classify(facts);
+        anyUsable = anyUsable || usability == Usability::Ok;
+        out << Line(n, device, InfoFor(device), usability) << '\n';
+        out.flush();
+    }
+    if (!anyDevice)
+        out << "No serial ports: none of Comm1 to Comm16 has a device.\n";
+    return anyUsable ? 0 : 1;
+}
+
+}  // namespace PortReport

@@ -1,0 +1,52 @@
+#pragma once
+// A serial control that notes everything passing through another one in a
+// line trace and otherwise changes nothing: every call goes straight to the
+// wrapped control, and a frame is handed over before its trace line is
+// written, so tracing adds no delay ahead of any frame.
+//
+// Bytes read back to back (the program reads one character at a time) are
+// gathered into one RX line, written at the first CR, as soon as nothing more
+// is waiting, or before any other event. When a port closes, what is still
+// waiting in its receive buffer, never read by the program and about to be
+// thrown away with the port, is noted as UNREAD.
+#include "link/CommControl.h"
+
+class LineTrace;
+
+class TracingCommControl final : public CommControl {
+public:
+    // A lost device is traced even before the program asks to hear of it.
+    TracingCommControl(CommControl& line, LineTrace& trace) : m_line(line), m_trace(trace)
+    {
+        setDeviceLostHandler({});
+    }
+    ~TracingCommControl() override;
+    TracingCommControl(const TracingCommControl&) = delete;
+    TracingCommControl& operator=(const TracingCommControl&) = delete;
+
+    bool setCommPort(int port) override { return m_line.setCommPort(port); }
+    int CommPort() const override { return m_line.CommPort(); }
+    bool setSettings(const QString& settings) override { return m_line.setSettings(settings); }
+    bool setInBufferSize(int bytes) override { return m_line.setInBufferSize(bytes); }
+    bool setHandshaking(int mode) override { return m_line.setHandshaking(mode); }
+    bool setInputLen(int chars) override { return m_line.setInputLen(chars); }
+    bool setPortOpen(bool open) override;
+    bool PortOpen() const override { return m_line.PortOpen(); }
+    bool setRTSEnable(bool enable) override { return m_line.setRTSEnable(enable); }
+    void Output(const QByteArray& bytes) override;
+    QByteArray Input() override;
+    int InBufferCount() override;
+    QString DevicePath() const override { return m_line.DevicePath(); }
+    void setDeviceLostHandler(std::function<void()> handler) override;
+
+    // Most bytes a close reads out of the receive buffer to note them.
+    static constexpr int UnreadLimit = 4096;
+
+private:
+    void FlushReceived();
+
+    CommControl& m_line;
+    LineTrace& m_trace;
+    QByteArray m_received;  // read since the last RX line
+    double m_receivedAt = 0;
+};

@@ -1,0 +1,55 @@
+#include "shell/Entry.h"
+
+#include "link/LineTrace.h"
+#include "link/PortMap.h"
+#include "link/PortReport.h"
+#include "link/QtCommControl.h"
+#include "shell/CommandLine.h"
+#include "shell/qzStartup.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+
+namespace Entry {
+
+int Run(int& argc, char** argv)
+{
+    const CommandLine command = CommandLine::Parse(CommandLine::Arguments(argc, argv));
+    if (command.action == CommandLine::Action::Print) {
+        std::fputs(command.message.toLocal8Bit().constData(), command.exitStatus == 0 ? stdout : stderr);
+        return command.exitStatus;
+    }
+    // The option is the variable by another name: Connect and the port report
+    // read the map from the very same place.
+    if (command.ports)
+        qputenv(PortMap::OverrideVariable, command.ports->toLocal8Bit());
+
+    if (command.action == CommandLine::Action::ListPorts) {
+        // The serial port needs an event loop's company, not a display.
+        QCoreApplication app(argc, argv);
+        QtCommControl comm;
+        QTextStream out(stdout);
+        return PortReport::Print(comm, out);
+    }
+
+    std::unique_ptr<LineTrace> trace;
+    if (command.trace) {
+        trace = std::make_unique<LineTrace>(*command.trace);
+        if (!trace->IsOpen()) {
+            std::fprintf(stderr, "%s: cannot write the trace to '%s': %s\n", CommandLine::ProgramName,
+                         command.trace->toLocal8Bit().constData(), trace->ErrorString().toLocal8Bit().constData());
+            return CommandLine::UsageErrorStatus;
+        }
+        trace->Started(CommandLine::VersionLine());
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("qz Ruvude Zivo");
+    // The main loop decides when the program ends, not the last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return qzStartup::Main(trace.get());
+}
+
+}  // namespace Entry

@@ -1,0 +1,72 @@
+// The line trace over an in-memory port, on a clock the test sets: every kind
+// of event, byte for byte as it lands in the file.
+#include "MemoryCommControl.h"
+#include "link/LineTrace.h"
+#include "link/TracingCommControl.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestTrace : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyEventOneLine()
+    {
+        QTemporaryDir dir;
+        double now = 0;
+        LineTrace trace(dir.filePath("trace"), [&now] { return now; });
+        QVERIFY(trace.IsOpen());
+        MemoryCommControl memory;
+        memory.SetPort(1, MemoryCommControl::PortState::Available,
+                       std::make_shared<ScriptedMeter>("V,QZ7,A,1.0\r\nJUNK\t\"\\\x01\xff"));
+        memory.SetPort(2, MemoryCommControl::PortState::Held);
+        TracingCommControl comm(memory, trace);
+        int lostReports = 0;
+        comm.setDeviceLostHandler([&lostReports] { ++lostReports; });
+
+        now = 1;
+        trace.Started("qz-test 1.0");
+        now = 2;
+        QVERIFY(comm.setCommPort(2) && !comm.setPortOpen(true));
+        QVERIFY(comm.setPortOpen(false));  // closing what never opened is no event
+        now = 3;
+        QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true) && comm.setInputLen(0));
+        now = 4;
+        comm.Output("V\r");
+        now = 5;
+        QCOMPARE(comm.Input(), QByteArray("V,QZ7,A,1.0\r\nJUNK\t\"\\\x01\xff"));  // one read: the line ends at its CR
+        now = 6;
+        QCOMPARE(comm.InBufferCount(), 0);  // nothing more waiting: the rest is a line of its own
+        trace.Identity(1, "QZ7", "1.0,B");
+        now = 7;
+        memory.Send("late\r");
+        QVERIFY(comm.setPortOpen(false));
+        QCOMPARE(memory.Frames(), QList<QByteArray>{"V\r"});  // the unread bytes were only read
+        now = 8;
+        comm.Output("R\r");
+        now = 9;
+        QVERIFY(comm.setPortOpen(true));
+        memory.Vanish();
+        QTRY_COMPARE(lostReports, 1);
+
+        QFile file(dir.filePath("trace"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 "1.000000 START qz-test 1.0\n"
+                 "2.000000 OPEN-FAILED Comm2 /dev/mem2\n"
+                 "3.000000 OPEN Comm1 /dev/mem1\n"
+                 "4.000000 TX \"V\\r\"\n"
+                 "5.000000 RX \"V,QZ7,A,1.0\\r\"\n"
+                 "5.000000 RX \"\\nJUNK\\t\\\"\\\\\\x01\\xFF\"\n"
+                 "6.000000 IDENTITY Comm1 serial=\"QZ7\" firmware=\"1.0,B\"\n"
+                 "7.000000 UNREAD \"late\\r\"\n"
+                 "7.000000 CLOSE Comm1 /dev/mem1\n"
+                 "8.000000 TX-DROPPED \"R\\r\"\n"
+                 "9.000000 OPEN Comm1 /dev/mem1\n"
+                 "9.000000 LOST Comm1 /dev/mem1\n");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTrace)
+#include "tst_trace.moc"
