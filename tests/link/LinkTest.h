@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
-
 #include <QTest>
 
 #define VERIFY_TIME(value, low, high)                                                                 \
@@ -19,9 +18,6 @@
 namespace Nominal {
 constexpr double QuietWait = 18 * 0.054;  // 18 ticks of 54 ms after the empty frame
 constexpr double HGap = 2 * 0.054;        // between the first two "H"
-constexpr double DrainPass = 15 * 0.054;  // each drain pass of the quiet-line check
-constexpr double ReplyWait = 0.5;         // from "V" to reading its answer
-constexpr double ReplyRead = 0.2;         // the longest the answer is read
 }  // namespace Nominal
 
 inline void VerifyConnected(frmMain& form, int port, const QString& serial, const QString& firmware)

@@ -16,54 +16,41 @@ using Answer = MessageBoxes::Answer;
 
 namespace {
 
-// The port log, leaving out the open-close pairs of Init_Ports: "open4",
-// "4:V" for the frame "V\r" on Comm4 ("4:" the empty frame), "close4"; with
-// the time of each.
-QList<std::pair<QString, double>> Log(const MemoryCommControl& comm)
+// Checks the port log against a script of its events, leaving out the
+// open-close pairs of Init_Ports: "open4", "4:V" for the frame "V\r" on Comm4
+// ("4:" the empty frame; a frame without its CR ends in "!"), "close4".
+// Between two events, a number is the seconds that must lie between them (up
+// to the slack more) and "~" a gap not checked; with nothing, they follow at once.
+void VerifyLog(const MemoryCommControl& comm, const QString& script)
 {
-    QList<std::pair<QString, double>> out;
+    QStringList got, want;
+    QList<double> times, gaps;
     const auto& ev = comm.Events();
     for (size_t i = 0; i < ev.size(); ++i) {
         const Ev& e = ev[i];
-        if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close)
+        if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close) {
             ++i;
-        else if (e.kind != Ev::DroppedWrite)
-            out.append({e.kind == Ev::Open    ? QString("open%1").arg(e.port)
-                        : e.kind == Ev::Close ? QString("close%1").arg(e.port)
-                        : e.bytes.endsWith('\r') && e.bytes.count('\r') == 1
-                            ? QString("%1:%2").arg(e.port).arg(QString::fromLatin1(e.bytes.chopped(1)))
-                            : QString("%1:0x%2").arg(e.port).arg(QString::fromLatin1(e.bytes.toHex())),
-                        e.time});
+        } else if (e.kind != Ev::DroppedWrite) {
+            const QByteArray text = e.bytes.endsWith('\r') ? e.bytes.chopped(1) : e.bytes + "!";
+            got << (e.kind == Ev::Open    ? QString("open%1").arg(e.port)
+                    : e.kind == Ev::Close ? QString("close%1").arg(e.port)
+                                          : QString("%1:%2").arg(e.port).arg(QString::fromLatin1(text)));
+            times << e.time;
+        }
     }
-    return out;
-}
-
-// Checks the log against a script of its events in which a number between two
-// events is the gap in seconds that must lie between them (up to the slack
-// more), and "~" a gap not checked; two events with nothing between them
-// follow at once.
-void VerifyLog(const MemoryCommControl& comm, const QString& script)
-{
-    QStringList want, got;
-    QList<double> gaps;
     double gap = 0;
     for (const QString& token : script.split(' ', Qt::SkipEmptyParts)) {
         bool number = token == "~";
         const double seconds = number ? -1 : token.toDouble(&number);
-        if (number) {
-            gap = seconds;
-        } else {
+        if (!number) {
             want << token;
             gaps << gap;
-            gap = 0;
         }
+        gap = number ? seconds : 0;
     }
-    const auto log = Log(comm);
-    for (const auto& [event, time] : log)
-        got << event;
     QCOMPARE(got.join(' '), want.join(' '));
-    for (qsizetype i = 1; i < log.size(); ++i) {
-        const double took = log[i].second - log[i - 1].second;
+    for (qsizetype i = 1; i < times.size(); ++i) {
+        const double took = times[i] - times[i - 1];
         QVERIFY2(gaps[i] < 0 || (took >= gaps[i] && took < gaps[i] + Timing::Slack()),
                  qPrintable(QString("%1 s before event %2 (%3), not %4").arg(took).arg(i).arg(want[i]).arg(gaps[i])));
     }
@@ -200,7 +187,6 @@ private slots:
         QCOMPARE(form.focusWidget(), form.cmdSweep);
         QVERIFY(form.Connected && rig.comm.PortOpen());
         QCOMPARE(int(PortNumber) * 100 + SavedPort, 404);
-        QCOMPARE(rig.comm.Line(), QString("9600,n,8,1 in 100 handshaking 0 input 1 RTS 1"));
 
         rig.comm.ClearLog();
         form.cmdConnect->click();
@@ -315,7 +301,7 @@ private slots:
         rig.comm.ClearLog();
         form.cmdConnect->click();
         VERIFY_TIME(boxAfter, 0.0, Timing::Slack());
-        QVERIFY(Log(rig.comm).isEmpty());
+        VerifyLog(rig.comm, "");
         QCOMPARE(Shows(form), QString("Connect slider CYCLE |  | None | ON TRAD"));
         QCOMPARE(int(PortNumber) * 100 + SavedPort, 0);
 

@@ -12,22 +12,17 @@
 class FakeMessageBoxes final : public MessageBoxes {
 public:
     struct Box {
-        QString text;
-        QString title;
+        QString text, title;
         Icon icon = Icon::Critical;
         Buttons buttons = Buttons::Ok;
         bool operator==(const Box&) const = default;
     };
     // The program's own boxes.
-    static Box OpenFailed(int port)
-    {
-        return {QStringLiteral("Error Opening Comm%1:9600,n,8,1").arg(port), QStringLiteral("Open Comms Port")};
-    }
+    static Box OpenFailed(int port) { return {QString("Error Opening Comm%1:9600,n,8,1").arg(port), "Open Comms Port"}; }
     static Box NoMeter()
     {
-        return {QStringLiteral("No meter detected\r\nRetry - First check meter is connected and turned on.\r\n"
-                               "Otherwise - Cancel"),
-                QStringLiteral("qz Firmware Upgrade "), Icon::Critical, Buttons::RetryCancel};
+        return {"No meter detected\r\nRetry - First check meter is connected and turned on.\r\nOtherwise - Cancel",
+                "qz Firmware Upgrade ", Icon::Critical, Buttons::RetryCancel};
     }
 
     // Declares the next box, the answer it gets, and what happens while it is up.
@@ -42,13 +37,11 @@ public:
         for (const Expected& e : m_expected)
             Fail("expected message box never shown", e.box);
     }
-
     Answer Show(QWidget*, const QString& text, const QString& title, Icon icon, Buttons buttons) override
     {
-        const Box box{text, title, icon, buttons};
-        shown << box;
-        if (m_expected.isEmpty() || !(m_expected.first().box == box)) {
-            Fail("unexpected message box", box);
+        shown << Box{text, title, icon, buttons};
+        if (m_expected.isEmpty() || !(m_expected.first().box == shown.last())) {
+            Fail("unexpected message box", shown.last());
             return buttons == Buttons::RetryCancel ? Answer::Cancel : Answer::Ok;
         }
         const Expected e = m_expected.takeFirst();
@@ -67,12 +60,11 @@ private:
 
     static void Fail(const char* what, const Box& box)
     {
-        if (!QTest::currentTestFunction())  // outside any test: nobody to tell
-            return;
-        const QString message = QStringLiteral("%1: \"%2\" titled \"%3\", icon %4, buttons %5")
-                                    .arg(what, QString(box.text).replace("\r\n", "\\r\\n"), box.title)
-                                    .arg(int(box.icon))
-                                    .arg(int(box.buttons));
-        QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+        if (QTest::currentTestFunction())  // outside any test there is nobody to tell
+            QTest::qFail(qPrintable(QString("%1: \"%2\" titled \"%3\", icon %4, buttons %5")
+                                        .arg(what, QString(box.text).replace("\r\n", "\\r\\n"), box.title)
+                                        .arg(int(box.icon))
+                                        .arg(int(box.buttons))),
+                         __FILE__, __LINE__);
     }
 };

@@ -49,11 +49,11 @@ public:
 
     const std::vector<Event>& Events() const { return m_events; }
     void ClearLog() { m_events.clear(); }
-    // Every write that reached an open port, one entry per Output call.
-    QList<QByteArray> Frames() const;
-    QList<double> FrameTimes() const;
-    int OpenCount(int port) const;
-    int DroppedWrites() const;
+    // Every write that reached an open port, one entry per Output call, and when.
+    QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, [](const Event& e) { return e.bytes; }); }
+    QList<double> FrameTimes() const { return Of<double>(Event::Write, [](const Event& e) { return e.time; }); }
+    int OpenCount(int port) const { return int(Of<int>(Event::Open, [](const Event& e) { return e.port; }).count(port)); }
+    int DroppedWrites() const { return int(Of<int>(Event::DroppedWrite, [](const Event&) { return 0; }).size()); }
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
     // The line settings last made, e.g. "9600,n,8,1 in 100 handshaking 0 input 1 RTS 1".
     QString Line() const
@@ -79,6 +79,14 @@ public:
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
 
 private:
+    template <typename T, typename F> QList<T> Of(Event::Kind kind, F field) const
+    {
+        QList<T> out;
+        for (const Event& e : m_events)
+            if (e.kind == kind)
+                out << field(e);
+        return out;
+    }
     struct Slot {
         PortState state = PortState::Missing;
         std::shared_ptr<MemoryDevice> device;
