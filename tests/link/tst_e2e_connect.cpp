@@ -92,8 +92,9 @@ private slots:
         MeterSim sim({"--serial", "QZ0042", "--firmware", "2.01"});
         QTemporaryDir dir;
         LineTrace trace(dir.filePath("trace"));
+        QtCommControl port;  // outlives the window, which lets go of it as it closes
+        TracingCommControl traced(port, trace);
         E2eRig rig;
-        TracingCommControl traced(rig.comm, trace);
         rig.platform.comm = &traced;
         rig.platform.trace = &trace;
         frmMain& form = rig.Make({sim.device});
