@@ -4,6 +4,8 @@
 #include "devinfo/RuntimeChipIdLibrary.h"
 #include "devinfo/frmDevInfo.h"
 #include "fake_ftchipid.h"
+#include <QAction>
+#include <QApplication>
 #include <QListWidget>
 #include <QtTest>
 
@@ -66,6 +68,28 @@ private slots:
         QCOMPARE(Open(library), lines);
         const QStringList ids = lines.filter("Chip ID = ");  // the clipboard holds the last
         QCOMPARE(m_clipboard, ids.isEmpty() ? "stale" : ids.last().mid(10));
+    }
+    void openedFromTheMainWindow()  // its menu entry stays hidden, but the action works
+    {
+        FakeChipIdScript() = {0, {{0, "Ad", 0, 1234}}};
+        RuntimeChipIdLibrary lib({FAKE_FTCHIPID_PATH});
+        TestRig rig;
+        rig.platform.chipId = &lib;
+        rig.platform.clipboard = this;
+        frmMain& f = rig.Make();
+        QStringList seen;
+        QTimer::singleShot(0, &f, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            seen << (w ? w->windowTitle() : "no modal window");
+            if (auto* list = w ? w->findChild<QListWidget*>("LoggerList") : nullptr)
+                for (int row = 0; row < list->count(); ++row)
+                    seen << list->item(row)->text();
+            if (w)
+                w->close();
+        });
+        f.mnuDeviceInfo->trigger();
+        QCOMPARE(seen, (QStringList{"USB Device Info", "Number of Devices = 1", "Description = Ad", "Chip ID = 1234"}));
+        QCOMPARE(m_clipboard, QString("1234"));
     }
     void reopeningListsAgainFromEmpty()
     {

@@ -65,12 +65,15 @@ private slots:
         QTest::addColumn<QPointF>("band");  // radii the ticks cross
         QTest::addColumn<int>("ticks");
         QTest::addColumn<Marks>("marks");
-        // Base arc, and outer arc with a gap at 101-106.5 degrees; no arc past the end ticks.
+        QTest::addColumn<int>("width");  // pixels across the upright tick
+        // Base arc, and outer arc with a gap at 101-106.5 degrees; no arc past
+        // the end ticks; long ticks on even counts from the right end, short on odd.
         QTest::newRow("TRAD") << 0 << QPointF(1048, 1062) << 21
-                              << Marks{{60, 1020, 1}, {142.25, 1070, 1}, {103.75, 1020, 1}, {103.75, 1070, 0}, {32, 1020, 0}, {148, 1070, 0}};
+                              << Marks{{60, 1020, 1}, {142.25, 1070, 1}, {103.75, 1020, 1}, {103.75, 1070, 0}, {32, 1020, 0}, {148, 1070, 0},
+                                       {90, 1030, 1}, {84.5, 1030, 0}} << 1;
         // End marks and a reference mark by 103.75 degrees; no base arc, no outer arc.
         QTest::newRow("SIMPLE") << 1 << QPointF(1030, 1045) << 9 << Marks{{146.5, 1020, 1}, {33.5, 1020, 1}, {104.4, 1020, 1},
-                                                                         {149, 1020, 0}, {101.5, 1020, 0}, {70, 1020, 0}, {110, 1070, 0}};
+                                                                         {149, 1020, 0}, {101.5, 1020, 0}, {70, 1020, 0}, {110, 1070, 0}} << 2;
     }
     void face()
     {
@@ -98,6 +101,10 @@ private slots:
         }
         for (QVector3D m : marks)  // black within a pixel, or none within two
             QVERIFY2(f.AnyNear(f.Polar(m.x(), m.y()), m.z() ? 1 : 2, IsBlack) == bool(m.z()), qPrintable(QString::number(m.x())));
+        int across = 0;
+        for (int dx = -5; dx <= 5; ++dx)
+            across += IsBlack(f.image.pixel(f.Polar(90, (band.x() + band.y()) / 2) + QPoint(dx, 0)));
+        QTEST(across, "width");
 
         form.Update_Needle(2048);  // the first move only adds the upright red needle
         const QImage up = form.picMeterPanel->Image();

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the link tests: a timing check, the nominal waits and the
 // window's two connection states.
+#include "Shows.h"
 #include "Timing.h"
 #include "shell/frmMain.h"
 #include "shell/qzGlobals.h"
@@ -17,7 +18,6 @@
 namespace Nominal {
 constexpr double QuietWait = 18 * 0.054;  // 18 ticks of 54 ms after the empty frame
 constexpr double HGap = 2 * 0.054;        // between the first two "H"
-constexpr double DrainPass = 15 * 0.054;  // each drain pass of the quiet-line check
 }  // namespace Nominal
 
 inline void VerifyConnected(frmMain& form, int port, const QString& serial, const QString& firmware)

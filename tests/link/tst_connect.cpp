@@ -1,32 +1,59 @@
-// Init_Ports, the search, the identity query and Disconnect over in-memory
-// ports, byte for byte.
+// Init_Ports, Com_Open, the search, the identity query and Disconnect over
+// in-memory ports: every frame, every gap between frames, and what the window
+// shows after each step.
 #include "LinkTest.h"
 #include "TestRig.h"
+#include "link/Identity.h"
 
+#include <QToolButton>
 #include <QtTest>
 
 using namespace qzGlobals;
 using PortState = MemoryCommControl::PortState;
 using Ev = MemoryCommControl::Event;
+using Box = FakeMessageBoxes;
+using Answer = MessageBoxes::Answer;
 
 namespace {
 
-// The port log as text ("open4", "4:560d" for a write of "V\r", "close4"),
-// leaving out the open-close pairs of Init_Ports.
-QString Log(const MemoryCommControl& comm)
+// Checks the port log against a script of its events, leaving out the
+// open-close pairs of Init_Ports: "open4", "4:V" for the frame "V\r" on Comm4
+// ("4:" the empty frame; a frame without its CR ends in "!"), "close4".
+// Between two events, a number is the seconds that must lie between them (up
+// to the slack more) and "~" a gap not checked; with nothing, they follow at once.
+void VerifyLog(const MemoryCommControl& comm, const QString& script)
 {
-    QStringList out;
+    QStringList got, want;
+    QList<double> times, gaps;
     const auto& ev = comm.Events();
     for (size_t i = 0; i < ev.size(); ++i) {
         const Ev& e = ev[i];
-        if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close)
+        if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close) {
             ++i;
-        else
-            out << (e.kind == Ev::Open    ? QString("open%1").arg(e.port)
+        } else if (e.kind != Ev::DroppedWrite) {
+            const QByteArray text = e.bytes.endsWith('\r') ? e.bytes.chopped(1) : e.bytes + "!";
+            got << (e.kind == Ev::Open    ? QString("open%1").arg(e.port)
                     : e.kind == Ev::Close ? QString("close%1").arg(e.port)
-                                          : QString("%1:%2").arg(e.port).arg(e.bytes.toHex()));
+                                          : QString("%1:%2").arg(e.port).arg(QString::fromLatin1(text)));
+            times << e.time;
+        }
     }
-    return out.join(' ');
+    double gap = 0;
+    for (const QString& token : script.split(' ', Qt::SkipEmptyParts)) {
+        bool number = token == "~";
+        const double seconds = number ? -1 : token.toDouble(&number);
+        if (!number) {
+            want << token;
+            gaps << gap;
+        }
+        gap = number ? seconds : 0;
+    }
+    QCOMPARE(got.join(' '), want.join(' '));
+    for (qsizetype i = 1; i < times.size(); ++i) {
+        const double took = times[i] - times[i - 1];
+        QVERIFY2(gaps[i] < 0 || (took >= gaps[i] && took < gaps[i] + Timing::Slack()),
+                 qPrintable(QString("%1 s before event %2 (%3), not %4").arg(took).arg(i).arg(want[i]).arg(gaps[i])));
+    }
 }
 
 // Never falls quiet: a byte every 20 ms for 4 s after each open.
@@ -39,6 +66,23 @@ struct ChattyDevice : MemoryDevice {
     void Received(MemoryCommControl&, const QByteArray&) override {}
 };
 
+// Answers "V" with the parts of a reply, each so many seconds after the "V" has arrived.
+struct TimedAnswer : MemoryDevice {
+    QList<std::pair<double, QByteArray>> parts;
+    void Received(MemoryCommControl& line, const QByteArray& bytes) override
+    {
+        if (bytes == "V\r")
+            for (const auto& [at, part] : parts)
+                line.ArriveAfter(at, part);
+    }
+};
+
+// A meter that says something before it is asked: a stale identity line as soon as its port opens.
+struct GreetingMeter : ScriptedMeter {
+    using ScriptedMeter::ScriptedMeter;
+    void Opened(MemoryCommControl& line) override { line.Send("V,QZ9999,X,9.99\r"); }
+};
+
 }  // namespace
 
 class TestConnect : public QObject {
@@ -48,8 +92,9 @@ private slots:
     void initPorts_data()
     {
         QTest::addColumn<QList<int>>("available");
-        QTest::newRow("some available") << QList<int>{1, 5, 16};
-        QTest::newRow("none available") << QList<int>{};
+        QTest::addColumn<QString>("menu");
+        QTest::newRow("some available") << QList<int>{1, 5, 16} << "Comm1: Comm5: Comm16:";
+        QTest::newRow("none available") << QList<int>{} << "None";
     }
     void initPorts()  // Comm3 is held, the rest missing
     {
@@ -64,89 +109,211 @@ private slots:
         for (int i = 1; i <= 16; ++i) {
             QCOMPARE(PortAvailable[i], available.contains(i));
             QCOMPARE(rig.comm.OpenCount(i), available.contains(i) ? 1 : 0);
-            QCOMPARE(form.mnuSourcePortComm[i]->isVisible(), available.contains(i));
         }
-        QCOMPARE(form.mnuSourcePortComm[0]->isVisible(), available.isEmpty());  // "None"
+        QVERIFY(!PortAvailable[0]);
+        QTEST(Shows(form).section(" | ", 2, 2), "menu");
         QVERIFY(rig.comm.Frames().isEmpty() && !rig.comm.PortOpen());
     }
 
-    void searchFindsTheMeterAndDisconnectSendsI()
+    // Com_Open with the number it is given, on a port in the given state.
+    void comOpen_data()
     {
-        // Comm1 never falls quiet, Comm2 is quiet but no meter, Comm3 is held, Comm4 has the meter.
+        QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("openOn2");  // Comm2 is open already
+        QTest::addColumn<int>("openAfter");  // the port open afterwards, 0 none
+        QTest::newRow("Comm2") << 2 << false << 2;
+        QTest::newRow("number 0") << 0 << false << 0;
+        QTest::newRow("already open on another") << 3 << true << 2;
+        QTest::newRow("gone since the probe") << 3 << false << 0;
+    }
+    void comOpen()
+    {
+        QFETCH(int, number);
+        QFETCH(bool, openOn2);
+        QFETCH(int, openAfter);
+        TestRig rig;
+        rig.comm.SetPort(2, PortState::Available);
+        rig.comm.SetPort(3, PortState::Available);
+        frmMain& form = rig.Make();
+        rig.comm.SetPort(3, PortState::Missing);
+        if (openOn2)
+            QVERIFY(rig.comm.setCommPort(2) && rig.comm.setPortOpen(true));
+        const bool fails = number == 3 && !openOn2;
+        if (fails)
+            rig.messages.Expect(Box::OpenFailed(3));
+        PortNumber = int16_t(number);
+        form.Com_Open();
+        QCOMPARE(rig.comm.PortOpen() ? rig.comm.CommPort() : 0, openAfter);
+        QCOMPARE(QuitRequested, fails);  // a failed open ends the program
+        if (number == 2)
+            QCOMPARE(rig.comm.Line(), QString("9600,n,8,1 in 100 handshaking 0 input 1 RTS 1"));
+        form.Com_Send("S");  // on a closed port: dropped quietly
+        QCOMPARE(rig.comm.Frames().size(), openAfter ? 1 : 0);
+        if (fails)
+            form.Form_Activate();  // returns at once
+    }
+
+    void searchFindsTheFirstMeterAndDisconnectSendsI()
+    {
+        // Comm1 never falls quiet, Comm2 has nothing behind it, Comm3 is held,
+        // Comm4 has a meter that speaks first, Comm7 another meter.
         TestRig rig;
         rig.comm.SetPort(1, PortState::Available, std::make_shared<ChattyDevice>());
         rig.comm.SetPort(2, PortState::Available);
         rig.comm.SetPort(3, PortState::Held);
-        rig.comm.SetPort(4, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0004,A,4.0\r"));
+        rig.comm.SetPort(4, PortState::Available, std::make_shared<GreetingMeter>("V,QZ0004,A,4.0\r"));
+        rig.comm.SetPort(7, PortState::Available, std::make_shared<ScriptedMeter>());
         frmMain& form = rig.Make();
         rig.comm.ClearLog();
+        QString searching;  // as the probe of Comm2 begins
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (rig.comm.PortOpen() && rig.comm.CommPort() == 2 && searching.isEmpty())
+                searching = Shows(form);
+        });
+        watch.start(5);
         form.cmdConnect->click();
-        // Comm1: the empty frame, two "H" and one more for each of three drain passes.
-        QCOMPARE(Log(rig.comm), QString("open1 1:0d 1:480d 1:480d 1:480d 1:480d 1:480d close1 "
-                                        "open2 2:0d 2:480d 2:480d 2:560d close2 "
-                                        "open4 4:0d 4:480d 4:480d 4:560d close4 open4 4:530d"));
-        const QList<double> t = rig.comm.FrameTimes();
-        VERIFY_TIME(t[4] - t[3], Nominal::DrainPass, Nominal::DrainPass + Timing::Slack());
-        VerifyConnected(form, 4, "QZ0004", "4.0");
-        QVERIFY(rig.messages.shown.isEmpty());
+        QCOMPARE(searching, QString("slider CYCLE | Checking Port 2 for Hardware Searching for meter | "
+                                    "Comm1: Comm2: Comm4: Comm7: | OFF TRAD"));
+        // Comm1: two "H", then one for each of three drain passes, the last
+        // ending past 2.0 s. Comm2: straight to "V" after the second "H", then
+        // the whole answer window. Comm4: one drain pass takes the stale line.
+        VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:H 0.81 1:H 0.81 1:H 0.81 close1 "
+                            "open2 2: 0.972 2:H 0.108 2:H 2:V 0.7 "
+                            "close2 open4 4: 0.972 4:H 0.108 4:H 4:H 0.81 4:V 0.5 close4 open4 4:S");
+        QCOMPARE(rig.comm.OpenCount(7), 2);  // by the two Init_Ports alone
+        QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ0004 "
+                                      "Firmware Version: 4.0 | Comm1: Comm2: Comm4:* Comm7: | OFF TRAD"));
+        QCOMPARE(form.focusWidget(), form.cmdSweep);
+        QVERIFY(form.Connected && rig.comm.PortOpen());
+        QCOMPARE(int(PortNumber) * 100 + SavedPort, 404);
 
         rig.comm.ClearLog();
         form.cmdConnect->click();
-        QCOMPARE(Log(rig.comm), QString("4:490d close4"));
-        VerifyNotConnected(form);
-        QCOMPARE(form.lblHard->text(), QString());
-        QCOMPARE(form.lblFirm->text(), QString());
+        VerifyLog(rig.comm, "4:I close4");
+        QCOMPARE(Shows(form), QString("Connect slider CYCLE |  | Comm1: Comm2: Comm4:* Comm7: | OFF TRAD"));
+        QVERIFY(!form.Connected && form.lblHard->text().isEmpty() && form.lblFirm->text().isEmpty());
     }
 
-    // The answer to "V" through the receive filter (only "," to "Z", up to the CR).
+    // The answer to "V": through the receive filter (only "," to "Z"), up to
+    // the first CR, read from 0.5 s after the "V" for at most 0.2 s.
     void identity_data()
     {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("serial");  // "": not recognised, the earlier meter's identity kept
+        QTest::addColumn<QByteArray>("reply");  // parts split at "|"
+        QTest::addColumn<QList<double>>("at");  // seconds after "V" each part arrives; none: parsed alone
+        QTest::addColumn<QString>("serial");    // "": not recognised, the earlier meter's identity kept
         QTest::addColumn<QString>("firmware");
-        QTest::newRow("whole") << QByteArray("V,QZ1234,A,1.05\r") << "QZ1234" << "1.05";
-        QTest::newRow("serial only") << QByteArray("V,QZ1234\r") << "QZ1234" << "";
-        QTest::newRow("third field empty") << QByteArray("V,QZ1234,,2.0\r") << "QZ1234" << "2.0";
-        QTest::newRow("blanks, lower case, LF before CR") << QByteArray("V,QZ 12ab34,A,1.0 5\n\r") << "QZ1234" << "1.05";
-        QTest::newRow("LF after CR") << QByteArray("V,QZ1234,A,1.05\r\n") << "QZ1234" << "1.05";
-        QTest::newRow("lower-case line") << QByteArray("v,qz1234,a,1.05\r") << "" << "0.00";
-        QTest::newRow("empty line first") << QByteArray("\rV,QZ1234,A,1.05\r") << "" << "0.00";
-        QTest::newRow("short") << QByteArray("V,Q\r") << "" << "0.00";
-        QTest::newRow("prefix not at start") << QByteArray("XV,QZ1234,A,1\r") << "" << "0.00";
+        QTest::addColumn<double>("takes");      // seconds from "V" to the end of reading
+        QTest::addColumn<int>("left");          // bytes left unread in the port
+        using T = QList<double>;
+        QTest::newRow("whole") << QByteArray("V,QZ1234,A,1.05\r") << T{0} << "QZ1234" << "1.05" << 0.5 << 0;
+        QTest::newRow("blanks, lower case, LF before CR") << QByteArray("V,QZ 12ab34,A,1.0 5\n\r") << T{0.1}
+                                                          << "QZ1234" << "1.05" << 0.5 << 0;
+        QTest::newRow("firmware with commas, junk after CR") << QByteArray("V,QZ7,A,1.05,B\r\nJUNK") << T{0}
+                                                             << "QZ7" << "1.05,B" << 0.5 << 5;
+        QTest::newRow("empty line first") << QByteArray("\rV,QZ1234,A,1.05\r") << T{0} << "" << "0.00" << 0.5 << 16;
+        QTest::newRow("before the read begins") << QByteArray("V,QZ1234,A,1.05\r") << T{0.45} << "QZ1234" << "1.05" << 0.5 << 0;
+        QTest::newRow("inside the read") << QByteArray("V,QZ1234,A,1.05\r") << T{0.65} << "QZ1234" << "1.05" << 0.65 << 0;
+        QTest::newRow("after the read") << QByteArray("V,QZ1234,A,1.05\r") << T{0.75} << "" << "0.00" << 0.7 << 0;
+        QTest::newRow("no CR") << QByteArray("V,QZ1234,A,1.05") << T{0.55} << "QZ1234" << "1.05" << 0.7 << 0;
+        QTest::newRow("cut by the end of the read") << QByteArray("V,QZ12|,A,1.05\r") << T{0.55, 0.75} << "QZ12" << ""
+                                                    << 0.7 << 0;
+        QTest::newRow("serial only") << QByteArray("V,QZ1234") << T{} << "QZ1234" << "";
+        QTest::newRow("third field empty") << QByteArray("V,QZ1234,,2.0") << T{} << "QZ1234" << "2.0";
+        QTest::newRow("lower-case line") << QByteArray("v,qz1234,a,1.05") << T{} << "" << "0.00";
+        QTest::newRow("short") << QByteArray("V,Q") << T{} << "" << "0.00";
+        QTest::newRow("prefix not at start") << QByteArray("XV,QZ1234,A,1") << T{} << "" << "0.00";
     }
     void identity()
     {
         QFETCH(QByteArray, reply);
+        QFETCH(QList<double>, at);
         QFETCH(QString, serial);
+        if (at.isEmpty()) {  // no port, no timing: the filter and the fields alone
+            const Identity::Line line = Identity::Parse(QString::fromLatin1(Identity::Filter(reply)));
+            QCOMPARE(line.recognised, !serial.isEmpty());
+            QCOMPARE(line.serialNumber, serial);
+            QTEST(line.recognised ? line.fwVersion : QString("0.00"), "firmware");
+            return;
+        }
         TestRig rig;
-        rig.comm.SetPort(1, PortState::Available, std::make_shared<ScriptedMeter>(reply));
+        auto meter = std::make_shared<TimedAnswer>();
+        const QList<QByteArray> parts = reply.split('|');
+        for (qsizetype i = 0; i < parts.size(); ++i)
+            meter->parts.append({at[i], parts[i]});
+        rig.comm.SetPort(1, PortState::Available, meter);
         frmMain& form = rig.Make();
         PortNumber = 1;
         form.Com_Open();
         SerialNumber = "QZ0000";  // an earlier meter's
         FwVersion = "0.00";
         QCOMPARE(form.Com_Input_Vers(), !serial.isEmpty());
+        const double took = rig.comm.Now() - rig.comm.FrameTimes().last();
+        QCOMPARE(rig.comm.Frames(), QList<QByteArray>{"V\r"});
         QCOMPARE(SerialNumber, serial.isEmpty() ? QString("QZ0000") : serial);
         QTEST(FwVersion, "firmware");
+        QFETCH(double, takes);
+        VERIFY_TIME(took, takes, takes + Timing::Slack());
+        QTEST(rig.comm.InBufferCount(), "left");
     }
 
-    void retryProbesAfreshAndCancelGivesUp()
+    void retryCancelAndSearchingAgain()
     {
         TestRig rig;
-        rig.comm.SetPort(1, PortState::Available);
+        auto comm1 = std::make_shared<ScriptedMeter>("");  // a meter still switched off
+        rig.comm.SetPort(1, PortState::Available, comm1);
         frmMain& form = rig.Make();
+        form.optLUT->click();  // no port open: nothing sent
+        QVERIFY(rig.comm.Frames().isEmpty());
+
+        // No meter: the box, with the search's labels hidden. A meter is
+        // plugged into Comm16 meanwhile, and Retry searches afresh from Comm1.
+        QString asking;
+        rig.messages.Expect(Box::NoMeter(), Answer::Retry, [&] {
+            asking = Shows(form);
+            rig.comm.SetPort(16, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0016,A,2.0\r"));
+        });
         rig.comm.ClearLog();
-        rig.messages.onShow = [&](const FakeMessageBoxes::Shown&) { rig.comm.SetPort(1, PortState::Missing); };
-        rig.messages.answers = {MessageBoxes::Answer::Retry, MessageBoxes::Answer::Cancel};
         form.cmdConnect->click();
-        QCOMPARE(rig.messages.shown.size(), 2);
-        QCOMPARE(rig.messages.shown[0].text, QString("No meter detected\r\nRetry - First check meter is connected "
-                                                     "and turned on.\r\nOtherwise - Cancel"));
-        QCOMPARE(rig.messages.shown[0].buttons, MessageBoxes::Buttons::RetryCancel);
-        // Retry's pass ran Init_Ports again and found Comm1 gone.
-        QCOMPARE(Log(rig.comm), QString("open1 1:0d 1:480d 1:480d 1:560d close1"));
-        QVERIFY(!PortAvailable[1]);
-        VerifyNotConnected(form);
+        QCOMPARE(asking, QString("slider CYCLE |  | Comm1: | ON TRAD"));
+        VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 close1 open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 "
+                            "close1 open16 16: 0.972 16:H 0.108 16:H 16:V 0.5 close16 open16 16:S");
+        // "ON" is still shown, but the meter was put on its linear response.
+        QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ0016 "
+                                      "Firmware Version: 2.0 | Comm1: Comm16:* | ON TRAD"));
+        form.cmdConnect->click();
+
+        // Connecting again searches from Comm1, where a meter now answers; the old tick goes.
+        comm1->identity = "V,QZ0001,A,1.0\r";
+        rig.comm.ClearLog();
+        form.cmdConnect->click();
+        VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:V 0.5 close1 open1 1:S");
+        QCOMPARE(Shows(form).section(" | ", 1), QString("Meter Serial Number: QZ0001 Firmware Version: 1.0 | "
+                                                         "Comm1:* Comm16: | ON TRAD"));
+        form.cmdConnect->click();
+
+        // No port at all: the box at once; Cancel gives up.
+        rig.comm.SetPort(1, PortState::Missing);
+        rig.comm.SetPort(16, PortState::Missing);
+        double boxAfter = -1;
+        const double clicked = rig.comm.Now();
+        rig.messages.Expect(Box::NoMeter(), Answer::Cancel, [&] { boxAfter = rig.comm.Now() - clicked; });
+        rig.comm.ClearLog();
+        form.cmdConnect->click();
+        VERIFY_TIME(boxAfter, 0.0, Timing::Slack());
+        VerifyLog(rig.comm, "");
+        QCOMPARE(Shows(form), QString("Connect slider CYCLE |  | None | ON TRAD"));
+        QCOMPARE(int(PortNumber) * 100 + SavedPort, 0);
+
+        // Exit during a search: the search runs to its end, then no box, and the program ends.
+        comm1->identity = "";
+        rig.comm.SetPort(1, PortState::Available, comm1);
+        rig.comm.ClearLog();
+        QTimer::singleShot(300, &form, [&] { form.cmdExit->click(); });
+        form.cmdConnect->click();
+        VerifyLog(rig.comm, "open1 1: ~ 1:R 1:U ~ 1:H 0.108 1:H 1:V");
+        form.Form_Activate();
+        QVERIFY(QuitRequested && !rig.comm.PortOpen());
     }
 };
 

@@ -1,6 +1,7 @@
 // The production serial control over QSerialPort, on a pseudo-terminal: the
 // test holds the master side and plays the device; the control opens the
 // slave by its path through QZ_SERIAL_PORTS. No real serial port is touched.
+// And which device each Comm number stands for.
 #include "link/PortMap.h"
 #include "link/QtCommControl.h"
 
@@ -8,6 +9,7 @@
 
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 class TestQtComm : public QObject {
@@ -19,10 +21,21 @@ private slots:
         int master = -1, slave = -1;
         char name[256] = {};
         QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        ::close(slave);  // free for the control to open
         qputenv(PortMap::OverrideVariable, name);
         QtCommControl comm, second;
-        QVERIFY(comm.setCommPort(1) && comm.setInputLen(1) && comm.setPortOpen(true));
+        QVERIFY(!comm.setCommPort(0) && !comm.setCommPort(17) && !comm.setCommPort(2));  // 2: no device
+        // What the device said before the port was opened is not read.
+        termios line{};  // the line as the device sees it (a pseudo-terminal keeps 8 bits, no parity)
+        ::cfmakeraw(&line);
+        QVERIFY(::tcsetattr(slave, TCSANOW, &line) == 0 && ::write(master, "STALE\r", 6) == 6);
+        QVERIFY(comm.setCommPort(1) && comm.setSettings("4800,n,8,2") && comm.setHandshaking(0) &&
+                comm.setInputLen(1) && comm.setPortOpen(true) && comm.setRTSEnable(true));
+        QVERIFY(!comm.setCommPort(1));  // not while open
+        QCOMPARE(::tcgetattr(slave, &line), 0);
+        QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
+        QCOMPARE(line.c_cflag & (CSTOPB | CRTSCTS), tcflag_t(CSTOPB));
+        QTest::qWait(50);
+        QCOMPARE(comm.InBufferCount(), 0);
 
         // A frame leaves whole.
         comm.Output("N0C6\r");
@@ -34,15 +47,15 @@ private slots:
         QCOMPARE(sent, QByteArray("N0C6\r"));
 
         // Bytes are counted without event processing and read one at a time.
-        const QByteArray line = "V,QZ1234,A,1.05\r\n";
-        QVERIFY(::write(master, line.constData(), size_t(line.size())) == line.size());
+        const QByteArray reply = "V,QZ1234,A,1.05\r\n";
+        QVERIFY(::write(master, reply.constData(), size_t(reply.size())) == reply.size());
         QElapsedTimer waited;
         waited.start();
-        while (comm.InBufferCount() < line.size() && waited.elapsed() < 2000) {
+        while (comm.InBufferCount() < reply.size() && waited.elapsed() < 2000) {
         }
-        for (int i = 0; i < line.size(); ++i) {
-            QCOMPARE(comm.InBufferCount(), int(line.size()) - i);
-            QCOMPARE(comm.Input(), line.mid(i, 1));
+        for (int i = 0; i < reply.size(); ++i) {
+            QCOMPARE(comm.InBufferCount(), int(reply.size()) - i);
+            QCOMPARE(comm.Input(), reply.mid(i, 1));
         }
 
         // The port is held: a second open fails until the first closes.
@@ -50,7 +63,39 @@ private slots:
         QVERIFY(!second.setPortOpen(true));
         QVERIFY(comm.setPortOpen(false));
         QVERIFY(second.setPortOpen(true));
+        ::close(slave);
         ::close(master);
+    }
+
+    void portMap_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("override");  // "<unset>": the variable is not set
+        QTest::addColumn<bool>("windows");
+        QTest::addColumn<QString>("device");
+        const QString none = "<unset>";
+        QTest::newRow("USB first") << 1 << none << false << "/dev/ttyUSB2";
+        QTest::newRow("then ACM") << 3 << none << false << "/dev/ttyACM0";
+        QTest::newRow("then the rest") << 6 << none << false << "/dev/ttyS2";
+        QTest::newRow("beyond the list") << 8 << none << false << "";
+        QTest::newRow("Windows") << 3 << none << true << "COM3";
+        QTest::newRow("override") << 3 << " /dev/pts/4,,/dev/pts/7 " << false << "/dev/pts/7";
+        QTest::newRow("override, empty entry") << 2 << "/dev/pts/4,,/dev/pts/7" << true << "";
+        QTest::newRow("override, beyond") << 4 << "/dev/pts/4,,/dev/pts/7" << false << "";
+        QTest::newRow("override set but empty") << 1 << "" << false << "";
+        QTest::newRow("number 0") << 0 << none << true << "";
+    }
+    void portMap()
+    {
+        QFETCH(int, n);
+        QFETCH(QString, override);
+        QFETCH(bool, windows);
+        const QStringList system{"/dev/ttyS10", "/dev/ttyACM1", "/dev/ttyUSB10", "/dev/ttyS2", "/dev/rfcomm0",
+                                 "/dev/ttyACM0", "/dev/ttyUSB2"};
+        QCOMPARE(PortMap::Ordered(system), (QStringList{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyACM1",
+                                                        "/dev/rfcomm0", "/dev/ttyS2", "/dev/ttyS10"}));
+        QTEST(PortMap::Resolve(n, override == "<unset>" ? std::nullopt : std::optional<QString>(override), system, windows),
+              "device");
     }
 };
 

@@ -24,18 +24,20 @@ private slots:
     void init()
     {
         QVERIFY(Write(File(m_app), Saved) && QDir::setCurrent(m_current.path()));
+        QFile::remove(File(m_current));
         m_rig = std::make_unique<TestRig>();
         m_rig->Make(false);
         AppFolder = m_app.path();
     }
+    void cleanup() { m_rig.reset(); }  // a message box still expected fails the test it belongs to
     void saveAndLoadBack()  // saving moves to the program's folder
     {
-        SavedPort = 3;
+        SavedPort = 12;
         QVERIFY(m_rig->form->Save_Config());
-        QCOMPARE(Read(File(m_app)), QByteArray("3\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"));
+        QCOMPARE(Read(File(m_app)), QByteArray("12\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n"));
         SavedPort = 0;
         QVERIFY(m_rig->form->Load_Config());
-        QCOMPARE(SavedPort, int16_t(3));
+        QCOMPARE(SavedPort, int16_t(12));
     }
     void loadFromTheCurrentFolder_data()
     {
@@ -56,17 +58,27 @@ private slots:
         QTEST(m_rig->form->Load_Config(), "result");
         QTEST(int(SavedPort), "port");
     }
-    void saveIntoReadOnlyFolderFails()
+    void saveFails_data()
     {
+        QTest::addColumn<bool>("folderGone");  // else: the program's folder is read-only
+        QTest::newRow("read-only folder") << false;
+        QTest::newRow("folder gone: written where we are") << true;
+    }
+    void saveFails()
+    {
+        QFETCH(bool, folderGone);
+        m_rig->messages.Expect({"Error Saving Session Config File", "Save Parameters"});
+        SavedPort = 9;
+        AppFolder = folderGone ? m_app.filePath("gone") : m_app.path();
         QFile::setPermissions(m_app.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-        const int fsuid = setfsuid(65534);  // as root, the right to write anywhere goes with the file identity
+        const int fsuid = folderGone ? 0 : setfsuid(65534);  // as root, the right to write anywhere goes with the file identity
         const bool saved = m_rig->form->Save_Config();
-        setfsuid(fsuid);
+        if (!folderGone)
+            setfsuid(fsuid);
         QFile::setPermissions(m_app.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!saved);
-        QCOMPARE(m_rig->messages.shown.size(), 1);
-        QCOMPARE(m_rig->messages.shown[0].text, QStringLiteral("Error Saving Session Config File"));
         QCOMPARE(Read(File(m_app)), Saved);
+        QCOMPARE(Read(File(m_current)), folderGone ? "9\r\n" + Tail : QByteArray("<unreadable>"));
     }
 };
 

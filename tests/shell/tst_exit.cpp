@@ -1,7 +1,8 @@
-// The ways out of the program: Exit, File/Exit, the close box, a failed port open.
+// The ways out of the program: Exit, File/Exit, the close box, and Exit after the About window.
 #include "TestRig.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +21,7 @@ private slots:
             QTest::addRow("menu, port %s", open ? "open" : "closed") << 1 << open;
             QTest::addRow("close box, port %s", open ? "open" : "closed") << 2 << open;
         }
+        QTest::addRow("button after the About window") << 3 << true;
     }
     void exitPaths()
     {
@@ -33,8 +35,18 @@ private slots:
         QVERIFY(rig.comm.setCommPort(2));
         if (portOpen)
             QVERIFY(rig.comm.setPortOpen(true));
+        QString about;
         QTimer::singleShot(20, &f, [&] {
-            if (path == 0)
+            if (path == 3) {  // Help/About, closed with its OK button
+                QTimer::singleShot(0, &f, [&] {
+                    QWidget* w = QApplication::activeModalWidget();
+                    about = w ? w->windowTitle() : "no modal window";
+                    if (auto* ok = w ? w->findChild<QPushButton*>("cmdOK") : nullptr)
+                        ok->click();
+                });
+                f.mnuhelpAbout->trigger();  // returns when the window has closed
+            }
+            if (path == 0 || path == 3)
                 QTest::mouseClick(f.cmdExit, Qt::LeftButton);
             else if (path == 1)
                 f.mnuExit->trigger();
@@ -42,27 +54,11 @@ private slots:
                 f.close();
         });
         f.Form_Activate();  // the main loop returns only once the program is to end
+        QCOMPARE(about, path == 3 ? QString("About qz Ruvude Zivo") : QString());
         QVERIFY(qzGlobals::QuitRequested);
         QVERIFY(!rig.comm.PortOpen());
         QCOMPARE(rig.comm.Frames().join(), portOpen ? QByteArray("\x52\x0D\x55\x0D", 4) : QByteArray());
         QCOMPARE(rig.comm.DroppedWrites(), 0);
-    }
-
-    void failedOpenShowsItsMessageAndEndsTheProgram()
-    {
-        TestRig rig;
-        frmMain& f = rig.Make();
-        rig.comm.SetPort(3, Port::Missing);  // there at the probe, gone since
-        qzGlobals::PortNumber = 3;
-        f.Com_Open();
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QCOMPARE(rig.messages.shown[0].text, QString("Error Opening Comm3:9600,n,8,1"));
-        QCOMPARE(rig.messages.shown[0].title, QString("Open Comms Port"));
-        QCOMPARE(rig.messages.shown[0].icon, MessageBoxes::Icon::Critical);
-        QVERIFY(qzGlobals::QuitRequested);
-        f.Com_Send("S");  // fails quietly on the closed port
-        QVERIFY(rig.comm.Frames().isEmpty());
-        f.Form_Activate();  // ends at once
     }
 };
 

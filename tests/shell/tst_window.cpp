@@ -28,15 +28,19 @@ private slots:
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QCOMPARE(f.windowTitle(), QString("driftmark Ruvude Zivo"));
-        QVERIFY(!f.cmdLeft->isEnabled() && !f.cmdSweep->isEnabled() && !f.cmdRight->isEnabled());
-        QVERIFY(f.cmdConnect->isEnabled() && f.cmdCycle->isEnabled() && f.cmdExit->isEnabled());
-        QCOMPARE(f.cmdConnect->text(), QString("Connect"));
+        // Needle buttons off, no label of the meter's shown, no port; start-up
+        // selects OFF and TRAD, and sends nothing to any port.
+        QCOMPARE(Shows(f), QString("Connect slider CYCLE |  | None | OFF TRAD"));
+        QVERIFY(f.cmdExit->isEnabled() && f.Label1->isVisible());
         QCOMPARE(f.cmdExit->toolTip(), QString("Quit VA3"));
-        QVERIFY(f.Label1->isVisible());
-        for (QLabel* l : {f.lblInfo, f.lblSerialNum, f.lblHard, f.lblFw, f.lblFirm, f.lblTitle})
-            QVERIFY2(!l->isVisible(), qPrintable(l->objectName()));
-        // Start-up selects OFF and TRAD, and sends nothing to any port.
-        QVERIFY(f.optLIN->isChecked() && f.optTrad->isChecked());
+        QStringList captions;
+        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple, f.optLIN, f.optLUT, f.cmdCycle, f.cmdExit})
+            captions << b->text();
+        for (QLabel* l : {f.Label1, f.lblInfo, f.lblSerialNum, f.lblHard, f.lblFw, f.lblFirm, f.lblTitle})
+            captions << l->text();
+        QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/Meter Serial Number:/"
+                                             "QZ/Firmware Version:/x.xx/Searching for meter"));
+        QCOMPARE(f.Frame1->title() + "/" + f.Frame2->title(), QString("Scale Type/Calibration"));
         QVERIFY(rig.comm.Frames().isEmpty());
         QCOMPARE(rig.comm.DroppedWrites(), 0);
 
@@ -47,6 +51,9 @@ private slots:
         QCOMPARE(f.optSimple->geometry(), Twips(120, 720, 1215, 300));
         QCOMPARE(f.cmdExit->geometry(), Twips(9000, 5400, 855, 855));
         QCOMPARE(f.lblTitle->geometry(), Twips(1320, 5400, 4215, 495));
+        // The face's box is a third as high as it is wide, and shows what was drawn on it.
+        QCOMPARE(f.picMeterPanel->geometry(), QRect(32, 96, 667, 222));
+        QCOMPARE(f.picMeterPanel->grab().toImage().convertToFormat(QImage::Format_RGB32), f.picMeterPanel->Image());
     }
 
     void menus()
@@ -80,6 +87,9 @@ private slots:
         QVERIFY(f.optLUT->isChecked() && !f.optLIN->isChecked() && f.optSimple->isChecked());
 
         QCOMPARE(f.SldSpeed->value(), 54);
+        QTest::keyClick(f.SldSpeed, Qt::Key_Right);  // a small step is 1, a large one 5
+        QTest::keyClick(f.SldSpeed, Qt::Key_PageUp);
+        QCOMPARE(f.SldSpeed->value(), 60);
         f.SldSpeed->setValue(3);
         QCOMPARE(f.SldSpeed->value(), 8);
         f.SldSpeed->setValue(250);

@@ -79,10 +79,11 @@ class TestSoak : public QObject {
         MeterSim killed({"--serial", QString("QZK%1").arg(r), "--firmware", "3.0"});
         Connect(killed, QString("QZK%1").arg(r), "3.0");
         const qsizetype boxes = m_rig.messages.shown.size();
+        m_rig.messages.Expect({QString("Lost the meter on Comm1 (%1): it was unplugged or switched off. "
+                                       "Plug it back in and press Connect.").arg(killed.device), "qz Ruvude Zivo"});
         killed.process.kill();
         QVERIFY(killed.process.waitForFinished(5000));
         QTRY_COMPARE(m_rig.messages.shown.size(), boxes + 1);
-        QVERIFY(m_rig.messages.shown.last().text.startsWith(QString("Lost the meter on Comm1 (%1)").arg(killed.device)));
         QVERIFY(!f.Connected && !f.Comm1().PortOpen());
         QCOMPARE(f.cmdConnect->text(), QString("Connect"));
         QVERIFY(f.cmdConnect->isEnabled() && !f.cmdSweep->isEnabled() && !f.cmdLeft->isEnabled() && !f.cmdRight->isEnabled());

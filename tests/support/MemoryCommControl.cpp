@@ -119,39 +119,3 @@ int MemoryCommControl::InBufferCount()
     DeliverDue();
     return static_cast<int>(m_rx.size());
 }
-
-QList<QByteArray> MemoryCommControl::Frames() const
-{
-    QList<QByteArray> out;
-    for (const Event& e : m_events)
-        if (e.kind == Event::Write)
-            out << e.bytes;
-    return out;
-}
-
-QList<double> MemoryCommControl::FrameTimes() const
-{
-    QList<double> out;
-    for (const Event& e : m_events)
-        if (e.kind == Event::Write)
-            out << e.time;
-    return out;
-}
-
-int MemoryCommControl::OpenCount(int port) const
-{
-    int n = 0;
-    for (const Event& e : m_events)
-        if (e.kind == Event::Open && e.port == port)
-            ++n;
-    return n;
-}
-
-int MemoryCommControl::DroppedWrites() const
-{
-    int n = 0;
-    for (const Event& e : m_events)
-        if (e.kind == Event::DroppedWrite)
-            ++n;
-    return n;
-}

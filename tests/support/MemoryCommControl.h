@@ -49,23 +49,29 @@ public:
 
     const std::vector<Event>& Events() const { return m_events; }
     void ClearLog() { m_events.clear(); }
-    // Every write that reached an open port, one entry per Output call.
-    QList<QByteArray> Frames() const;
-    QList<double> FrameTimes() const;
-    int OpenCount(int port) const;
-    int DroppedWrites() const;
+    // Every write that reached an open port, one entry per Output call, and when.
+    QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, [](const Event& e) { return e.bytes; }); }
+    QList<double> FrameTimes() const { return Of<double>(Event::Write, [](const Event& e) { return e.time; }); }
+    int OpenCount(int port) const { return int(Of<int>(Event::Open, [](const Event& e) { return e.port; }).count(port)); }
+    int DroppedWrites() const { return int(Of<int>(Event::DroppedWrite, [](const Event&) { return 0; }).size()); }
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
+    // The line settings last made, e.g. "9600,n,8,1 in 100 handshaking 0 input 1 RTS 1".
+    QString Line() const
+    {
+        return QStringLiteral("%1 in %2 handshaking %3 input %4 RTS %5")
+            .arg(m_settings).arg(m_bufferLimit).arg(m_handshaking).arg(m_inputLen).arg(int(m_rts));
+    }
 
     // CommControl
     bool setCommPort(int port) override;
     int CommPort() const override { return m_port; }
-    bool setSettings(const QString&) override { return true; }
+    bool setSettings(const QString& settings) override { m_settings = settings; return true; }
     bool setInBufferSize(int bytes) override;
-    bool setHandshaking(int) override { return true; }
+    bool setHandshaking(int mode) override { m_handshaking = mode; return true; }
     bool setInputLen(int chars) override { m_inputLen = chars; return true; }
     bool setPortOpen(bool open) override;
     bool PortOpen() const override { return m_open; }
-    bool setRTSEnable(bool) override { return true; }
+    bool setRTSEnable(bool enable) override { m_rts = enable; return true; }
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override;
@@ -73,6 +79,14 @@ public:
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
 
 private:
+    template <typename T, typename F> QList<T> Of(Event::Kind kind, F field) const
+    {
+        QList<T> out;
+        for (const Event& e : m_events)
+            if (e.kind == kind)
+                out << field(e);
+        return out;
+    }
     struct Slot {
         PortState state = PortState::Missing;
         std::shared_ptr<MemoryDevice> device;
@@ -94,6 +108,9 @@ private:
     std::shared_ptr<int> m_alive = std::make_shared<int>();  // for reports still queued
     int m_bufferLimit = 1024;
     int m_inputLen = 0;
+    QString m_settings;
+    int m_handshaking = -1;
+    bool m_rts = false;
     QElapsedTimer m_clock;
 };
 

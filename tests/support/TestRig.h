@@ -1,8 +1,9 @@
 #pragma once
-// A main window on fake surroundings: in-memory serial ports, recorded message
-// boxes, the real monotonic clock. Globals are reset for every rig.
+// A main window on fake surroundings: in-memory serial ports, message boxes
+// that must be expected, the real monotonic clock. Globals are reset for every rig.
 #include "FakeMessageBoxes.h"
 #include "MemoryCommControl.h"
+#include "Shows.h"
 #include "shell/Clock.h"
 #include "shell/Platform.h"
 #include "shell/frmMain.h"
