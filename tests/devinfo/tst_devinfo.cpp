@@ -4,7 +4,6 @@
 #include "devinfo/RuntimeChipIdLibrary.h"
 #include "devinfo/frmDevInfo.h"
 #include "fake_ftchipid.h"
-#include <QAction>
 #include <QApplication>
 #include <QListWidget>
 #include <QtTest>
@@ -69,7 +68,8 @@ private slots:
         const QStringList ids = lines.filter("Chip ID = ");  // the clipboard holds the last
         QCOMPARE(m_clipboard, ids.isEmpty() ? "stale" : ids.last().mid(10));
     }
-    void openedFromTheMainWindow()  // its menu entry stays hidden, but the action works
+    // Its menu entry stays hidden, but the action works; every showing is a new window, queried afresh.
+    void openedFromTheMainWindow()
     {
         FakeChipIdScript() = {0, {{0, "Ad", 0, 1234}}};
         RuntimeChipIdLibrary lib({FAKE_FTCHIPID_PATH});
@@ -77,26 +77,24 @@ private slots:
         rig.platform.chipId = &lib;
         rig.platform.clipboard = this;
         frmMain& f = rig.Make();
-        QStringList seen;
-        QTimer::singleShot(0, &f, [&] {
-            QWidget* w = QApplication::activeModalWidget();
-            seen << (w ? w->windowTitle() : "no modal window");
-            if (auto* list = w ? w->findChild<QListWidget*>("LoggerList") : nullptr)
-                for (int row = 0; row < list->count(); ++row)
-                    seen << list->item(row)->text();
-            if (w)
-                w->close();
-        });
-        f.mnuDeviceInfo->trigger();
-        QCOMPARE(seen, (QStringList{"USB Device Info", "Number of Devices = 1", "Description = Ad", "Chip ID = 1234"}));
-        QCOMPARE(m_clipboard, QString("1234"));
-    }
-    void reopeningListsAgainFromEmpty()
-    {
-        FakeChipIdScript() = {0, {{0, "Ad", 0, 1234}}};
-        QCOMPARE(Open(FAKE_FTCHIPID_PATH).size(), 3);
-        FakeChipIdScript().adapters[0].chipId = 5678;
-        QCOMPARE(Open(FAKE_FTCHIPID_PATH), (QStringList{"Number of Devices = 1", "Description = Ad", "Chip ID = 5678"}));
+        for (int chipId : {1234, 5678}) {
+            FakeChipIdScript().adapters[0].chipId = chipId;
+            QStringList seen;
+            QTimer::singleShot(0, &f, [&] {
+                QWidget* w = QApplication::activeModalWidget();
+                seen << (w ? w->windowTitle() : "no modal window");
+                if (auto* list = w ? w->findChild<QListWidget*>("LoggerList") : nullptr)
+                    for (int row = 0; row < list->count(); ++row)
+                        seen << list->item(row)->text();
+                if (w)
+                    w->close();
+            });
+            f.mnuDeviceInfo->trigger();
+            const QString id = QString::number(chipId);
+            QCOMPARE(seen, (QStringList{"USB Device Info", "Number of Devices = 1", "Description = Ad",
+                                        "Chip ID = " + id}));
+            QCOMPARE(m_clipboard, id);
+        }
     }
 };
 

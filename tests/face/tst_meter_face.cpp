@@ -3,11 +3,9 @@
 #include "TestRig.h"
 #include "face/PictureBox.h"
 
-#include <QRadioButton>
 #include <QScreen>
-#include <QWindow>
-#include <QTest>
 #include <QVector3D>
+#include <QWindow>
 #include <cmath>
 
 using Marks = QList<QVector3D>;  // (degrees, radius, 1 black or 0 nothing)

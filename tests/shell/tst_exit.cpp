@@ -1,11 +1,7 @@
 // The ways out of the program: Exit, File/Exit, the close box, and Exit after the About window.
 #include "TestRig.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QTest>
-#include <QTimer>
-#include <QToolButton>
 
 using Port = MemoryCommControl::PortState;
 

@@ -54,49 +54,41 @@ class TestSessionEnd : public QObject {
 private slots:
     void endsThroughExit_data()
     {
-        QTest::addColumn<QStringList>("sent");  // sent one straight after the other
-        QTest::addColumn<bool>("sweep");
-        QTest::newRow("SIGTERM, idle") << QStringList{"TERM"} << false;
-        QTest::newRow("SIGINT, idle") << QStringList{"INT"} << false;
-        QTest::newRow("SIGHUP, idle") << QStringList{"HUP"} << false;
-        QTest::newRow("SIGTERM in a sweep") << QStringList{"TERM"} << true;
-        QTest::newRow("SIGTERM then SIGINT in a sweep") << QStringList{"TERM", "INT"} << true;
+        QTest::addColumn<QList<int>>("sent");  // signals sent one straight after the other
+        QTest::addColumn<QString>("state");     // "idle", "sweep", or "box": the lost meter's box up
+        QTest::newRow("SIGTERM, idle") << QList<int>{SIGTERM} << "idle";
+        QTest::newRow("SIGINT, idle") << QList<int>{SIGINT} << "idle";
+        QTest::newRow("SIGHUP, idle") << QList<int>{SIGHUP} << "idle";
+        QTest::newRow("SIGTERM in a sweep") << QList<int>{SIGTERM} << "sweep";
+        QTest::newRow("SIGTERM then SIGINT in a sweep") << QList<int>{SIGTERM, SIGINT} << "sweep";
+        QTest::newRow("SIGTERM, box up") << QList<int>{SIGTERM} << "box";
     }
     void endsThroughExit()
     {
-        QFETCH(QStringList, sent);
-        QFETCH(bool, sweep);
-        const QHash<QString, int> number{{"TERM", SIGTERM}, {"INT", SIGINT}, {"HUP", SIGHUP}};
+        QFETCH(QList<int>, sent);
+        QFETCH(QString, state);
         MeterSim sim({});
-        Driven program(sim.device, sweep ? QStringList{"connect", "sweep"} : QStringList{"connect"});
+        Driven program(sim.device, state == "sweep" ? QStringList{"connect", "sweep"} : QStringList{"connect"});
         QVERIFY(program.Said("connected"));
-        // Connected means "S" sent; in a sweep, wait for a few positions.
-        const qsizetype wanted = sweep ? 8 : 5;
-        QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= wanted; }));
-        for (const QString& s : sent)
-            program.Signal(number[s]);
+        if (state == "box") {  // the meter lost: its box waits for an answer nobody gives
+            sim.process.kill();
+            QVERIFY(program.Said("modal qz Ruvude Zivo"));
+        } else {  // connected means "S" sent; in a sweep, wait for a few positions
+            QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= (state == "sweep" ? 8 : 5); }));
+        }
+        for (int sig : sent)
+            program.Signal(sig);
         QVERIFY(program.process.waitForFinished(10000));
         QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process.exitCode(), 0);
+        if (state == "box")
+            return;
         QVERIFY(sim.WaitFor([&] { return !sim.Entries("CLOSE").isEmpty() && sim.Frames().endsWith("U"); }));
         const QStringList frames = sim.Frames();
         QCOMPARE(frames.mid(frames.size() - 2), (QStringList{"R", "U"}));
         QCOMPARE(frames.count("R"), 1);
-        if (sweep)
+        if (state == "sweep")
             QVERIFY(frames.at(frames.size() - 3).startsWith('N'));
-    }
-
-    void endsWithTheLostMeterBoxUp()
-    {
-        MeterSim sim({});
-        Driven program(sim.device, {"connect"});
-        QVERIFY(program.Said("connected"));
-        sim.process.kill();
-        QVERIFY(program.Said("modal qz Ruvude Zivo"));
-        program.Signal(SIGTERM);
-        QVERIFY(program.process.waitForFinished(10000));
-        QCOMPARE(program.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.process.exitCode(), 0);
     }
 };
 

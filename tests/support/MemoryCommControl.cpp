@@ -4,51 +4,19 @@
 
 #include <algorithm>
 
-MemoryCommControl::MemoryCommControl()
-{
-    m_clock.start();
-}
-
-void MemoryCommControl::SetPort(int port, PortState state, std::shared_ptr<MemoryDevice> device)
-{
-    m_slots.at(port) = Slot{state, std::move(device)};
-}
-
-bool MemoryCommControl::setCommPort(int port)
-{
-    if (m_open || port < 1 || port > 16)
-        return false;
-    m_port = port;
-    return true;
-}
-
-bool MemoryCommControl::setInBufferSize(int bytes)
-{
-    if (m_open)
-        return false;
-    m_bufferLimit = bytes;
-    return true;
-}
-
 bool MemoryCommControl::setPortOpen(bool open)
 {
     if (open == m_open)
         return !open;  // opening an open port is an error; closing a closed one is not
+    const Slot& slot = m_slots.at(m_port);
+    if (open && slot.state != PortState::Available)
+        return false;
+    m_open = open;
     m_lost = false;
-    Slot& slot = m_slots.at(m_port);
-    if (open) {
-        if (slot.state != PortState::Available)
-            return false;
-        m_open = true;
-        m_rx.clear();
-        m_events.push_back({Event::Open, m_port, {}, Now()});
-        if (slot.device)
-            slot.device->Opened(*this);
-    } else {
-        m_open = false;
-        m_rx.clear();
-        m_events.push_back({Event::Close, m_port, {}, Now()});
-    }
+    m_rx.clear();
+    m_events.push_back({open ? Event::Open : Event::Close, m_port, {}, Now()});
+    if (open && slot.device)
+        slot.device->Opened(*this);
     return true;
 }
 
@@ -112,10 +80,4 @@ void MemoryCommControl::DeliverDue()
         m_pending.erase(m_pending.begin());
         Send(due.bytes, due.port);
     }
-}
-
-int MemoryCommControl::InBufferCount()
-{
-    DeliverDue();
-    return static_cast<int>(m_rx.size());
 }

@@ -32,9 +32,12 @@ public:
         double time;  // seconds since this control was made
     };
 
-    MemoryCommControl();
+    MemoryCommControl() { m_clock.start(); }
 
-    void SetPort(int port, PortState state, std::shared_ptr<MemoryDevice> device = {});
+    void SetPort(int port, PortState state, std::shared_ptr<MemoryDevice> device = {})
+    {
+        m_slots.at(port) = Slot{state, std::move(device)};
+    }
     // Device to program: lands in the receive buffer if the port is open on
     // `port` (or on whatever port is open, for port 0).
     void Send(const QByteArray& bytes, int port = 0);
@@ -62,11 +65,11 @@ public:
             .arg(m_settings).arg(m_bufferLimit).arg(m_handshaking).arg(m_inputLen).arg(int(m_rts));
     }
 
-    // CommControl
-    bool setCommPort(int port) override;
+    // CommControl; the port and the buffer size stay as they are while the port is open.
+    bool setCommPort(int port) override { return !m_open && port >= 1 && port <= 16 && Set(m_port, port); }
     int CommPort() const override { return m_port; }
     bool setSettings(const QString& settings) override { m_settings = settings; return true; }
-    bool setInBufferSize(int bytes) override;
+    bool setInBufferSize(int bytes) override { return !m_open && Set(m_bufferLimit, bytes); }
     bool setHandshaking(int mode) override { m_handshaking = mode; return true; }
     bool setInputLen(int chars) override { m_inputLen = chars; return true; }
     bool setPortOpen(bool open) override;
@@ -74,11 +77,12 @@ public:
     bool setRTSEnable(bool enable) override { m_rts = enable; return true; }
     void Output(const QByteArray& bytes) override;
     QByteArray Input() override;
-    int InBufferCount() override;
+    int InBufferCount() override { DeliverDue(); return int(m_rx.size()); }
     QString DevicePath() const override { return QStringLiteral("/dev/mem%1").arg(m_port); }
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
 
 private:
+    static bool Set(int& field, int value) { field = value; return true; }
     template <typename T, typename F> QList<T> Of(Event::Kind kind, F field) const
     {
         QList<T> out;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QToolButton>
 
 // What a user sees of the window's state, in one line: the enabled buttons
 // (Connect by its caption) and slider; the labels shown, with their texts; the

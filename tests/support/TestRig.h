@@ -6,9 +6,9 @@
 #include "Shows.h"
 #include "shell/Clock.h"
 #include "shell/Platform.h"
-#include "shell/frmMain.h"
 #include "shell/qzGlobals.h"
 
+#include <QTimer>
 #include <memory>
 
 struct TestRig {
