@@ -27,8 +27,7 @@ void frmMain::Comm1_DeviceLost()
     // to send "I" to. Clearing Connected also ends a running sweep before its
     // next step, and a LEFT or RIGHT waiting to send its stop.
     Forget_Meter();
-    if (SavedPort > 0 && SavedPort < static_cast<int16_t>(mnuSourcePortComm.size()))
-        mnuSourcePortComm[SavedPort]->setChecked(false);
+    mnuSourcePortComm[SavedPort]->setChecked(false);  // the meter's port, 1 to 16
     cmdSweep->setEnabled(false);
     cmdLeft->setEnabled(false);
     cmdRight->setEnabled(false);

@@ -18,8 +18,6 @@
 #include <cstdint>
 #endif
 
-namespace {
-
 // Wakes the sleeping event queue when a wait is due. Qt's timers count whole
 // milliseconds and the queue wakes up late on top of that, which made every
 // sweep step some 0.4 ms long. On Linux a timer descriptor armed to the
@@ -79,12 +77,18 @@ private:
 #endif
 };
 
+namespace {
+
 // Even so the queue wakes up some tenths of a millisecond after the moment
 // it was asked for. A wait therefore sleeps until this long before its end
 // and watches the clock for the rest: about 1 % of a core for a sweep.
 constexpr double FinishLead = 0.0005;  // seconds
 
 }  // namespace
+
+Delays::Delays(Clock& clock) : m_clock(clock), m_alarm(std::make_unique<Alarm>()) {}
+
+Delays::~Delays() = default;
 
 void Delays::TDelay(double ticks)
 {
@@ -94,7 +98,6 @@ void Delays::TDelay(double ticks)
     // Even a wait of no ticks lets pending events run once.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 
-    Alarm alarm;
     for (;;) {
         double now = m_clock.Timer();
         if (now < start) {
@@ -108,7 +111,7 @@ void Delays::TDelay(double ticks)
         if (left > FinishLead) {
             // Sleep on the event queue until an event arrives or shortly
             // before the deadline; whatever arrives is handled to its end here.
-            alarm.RingIn(left - FinishLead);
+            m_alarm->RingIn(left - FinishLead);
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         } else {
             // The last fraction of a millisecond: watch the clock, still

@@ -4,8 +4,10 @@
 // a wait runs), but between events the thread sleeps on the event queue until
 // the deadline instead of spinning on the clock.
 #include <cstdint>
+#include <memory>
 
 class Clock;
+class Alarm;
 
 class Delays {
 public:
@@ -13,11 +15,16 @@ public:
     static constexpr int16_t TicksPerSecond = 18;  // so SDelay(1) lasts 0.972 s
     static constexpr double SecondsPerDay = 86400.0;
 
-    explicit Delays(Clock& clock) : m_clock(clock) {}
+    explicit Delays(Clock& clock);
+    ~Delays();
 
     void TDelay(double ticks);
     void SDelay(const int16_t& Secs);
 
 private:
     Clock& m_clock;
+    // Wakes the event queue when a wait is due. One for all waits: every wait
+    // sets it to its own deadline before each sleep, so a wait nested inside
+    // another (a handler that waits, run inside a wait) does the outer one no harm.
+    std::unique_ptr<Alarm> m_alarm;
 };

@@ -1,5 +1,6 @@
 #include "shell/Entry.h"
 
+#include "about/frmAbout.h"
 #include "link/LineTrace.h"
 #include "link/PortMap.h"
 #include "link/PortReport.h"
@@ -46,7 +47,7 @@ int Run(int& argc, char** argv)
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName("qz Ruvude Zivo");
+    QApplication::setApplicationName(frmAbout::AppTitle);
     // The main loop decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     return qzStartup::Main(trace.get());
