@@ -37,19 +37,21 @@ public:
     }
     bool PortOpen() const override { return m_open; }
     bool setRTSEnable(bool) override { return true; }
-    void Output(const QByteArray& bytes) override
+    Written Output(const QByteArray& bytes) override
     {
         if (!m_open)
-            return;
+            return {false, QStringLiteral("port closed")};
         frames.push_back(bytes);
         times.push_back(Clock::now());
         if (onFrame)
             onFrame(frames.size() - 1, bytes);
+        return {};
     }
     QByteArray Input() override { return {}; }
     int InBufferCount() override { return 0; }
     QString DevicePath() const override { return QStringLiteral("COM%1").arg(m_port); }
     void setDeviceLostHandler(std::function<void()>) override {}  // never lost
+    bool DeviceLost() const override { return false; }
 
 private:
     int m_port = 1;

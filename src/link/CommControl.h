@@ -13,8 +13,18 @@
 
 class CommControl {
 public:
+    // What became of the bytes handed to Output.
+    struct Written {
+        bool ok = true;    // all of them are in the system's output queue
+        QString failure;   // otherwise why not: "port closed", "device lost", ...
+    };
+
     virtual ~CommControl() = default;
 
+    // Reads the system's list of ports once: the numbers chosen from now on
+    // (the probe's, the search's and the reopen of the meter's port) are
+    // mapped from this reading, not from a list that may have changed since.
+    virtual void RescanPorts() {}
     // Port number 1..16; only while the port is closed.
     virtual bool setCommPort(int port) = 0;
     virtual int CommPort() const = 0;
@@ -23,12 +33,13 @@ public:
     virtual bool setInBufferSize(int bytes) = 0;
     virtual bool setHandshaking(int mode) = 0;  // 0 = none
     virtual bool setInputLen(int chars) = 0;    // characters per Input read
-    // true opens, false closes.
+    // true opens, false closes. Closing lets what was written leave first.
     virtual bool setPortOpen(bool open) = 0;
     virtual bool PortOpen() const = 0;
     virtual bool setRTSEnable(bool enable) = 0;
-    // Queues the bytes for sending in one write.
-    virtual void Output(const QByteArray& bytes) = 0;
+    // Hands the bytes to the device in one write, before returning, whatever
+    // has arrived meanwhile; gives up after a bounded wait for room.
+    virtual Written Output(const QByteArray& bytes) = 0;
     // Takes up to InputLen characters from the receive buffer ("" when none).
     virtual QByteArray Input() = 0;
     // Received characters waiting; looks at the device itself, so bytes that
@@ -36,7 +47,7 @@ public:
     virtual int InBufferCount() = 0;
 
     // The device that Comm CommPort() stands for ("/dev/ttyUSB0", "COM3"),
-    // as found when the number was chosen; empty when there is none.
+    // named as the port map gives it; empty when there is none.
     virtual QString DevicePath() const = 0;
     // `handler` runs once each time the open device stops working (adapter
     // pulled, meter switched off): from the event loop, never from inside a
@@ -44,4 +55,7 @@ public:
     // writes go nowhere and reads find nothing. Closing the port first means
     // no report.
     virtual void setDeviceLostHandler(std::function<void()> handler) = 0;
+    // Whether the device stopped working while it was last open, reported or
+    // not; stays so after the close, until the next open.
+    virtual bool DeviceLost() const = 0;
 };

@@ -1,7 +1,19 @@
 #include "link/LineTrace.h"
 
+#include "shell/CommandLine.h"
+#include "shell/Console.h"
+
 #include <chrono>
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 namespace {
 
@@ -12,16 +24,43 @@ QString Port(int comm, const QString& device)
 
 }  // namespace
 
-LineTrace::LineTrace(const QString& path, TimeSource now) : m_now(std::move(now))
+LineTrace::LineTrace(const QString& path, Console* console, TimeSource now)
+    : m_path(path), m_console(console), m_now(std::move(now))
 {
     // Unbuffered: every line goes to the system in one write as it is made.
     const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
     if (path == QLatin1String("-")) {
         m_file.open(fileno(stderr), mode, QFileDevice::DontCloseHandle);
-    } else {
+    } else if (!OpenFifo(path)) {
         m_file.setFileName(path);
         m_file.open(mode | QIODevice::Truncate);
     }
+}
+
+bool LineTrace::OpenFifo(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0 || !S_ISFIFO(status.st_mode))
+        return false;
+    // Opening a FIFO for writing waits for a reader, for ever if none
+    // comes; asked not to wait, it says at once whether one is there.
+    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        m_error = errno == ENXIO ? QStringLiteral("no program is reading that FIFO")
+                                 : QString::fromLocal8Bit(std::strerror(errno));
+        return true;
+    }
+    // From here on a slow reader slows the trace down rather than losing lines.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        ::close(fd);
+    return true;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
 }
 
 double LineTrace::MonotonicSeconds()
@@ -56,8 +95,15 @@ void LineTrace::Write(double at, const char* kind, const QString& details)
 {
     if (!m_file.isOpen())
         return;
-    const QString line = QString::asprintf("%.6f ", at) + QLatin1String(kind) + ' ' + details + '\n';
-    m_file.write(line.toUtf8());
+    const QByteArray line = (QString::asprintf("%.6f ", at) + QLatin1String(kind) + ' ' + details + '\n').toUtf8();
+    if (m_file.write(line) == line.size())
+        return;
+    // Disk full, or the reader of a pipe gone: the trace stops here, once.
+    const QString why = m_file.errorString();
+    m_file.close();
+    if (m_console)
+        m_console->Say(QStringLiteral("%1: the trace to '%2' stopped: %3")
+                           .arg(QLatin1String(CommandLine::ProgramName), m_path, why));
 }
 
 void LineTrace::Started(const QString& program)
@@ -95,6 +141,11 @@ void LineTrace::Dropped(double at, const QByteArray& frame)
     Write(at, "TX-DROPPED", Quote(frame));
 }
 
+void LineTrace::Failed(double at, const QByteArray& frame, const QString& reason)
+{
+    Write(at, "TX-FAILED", Quote(frame) + ' ' + reason);
+}
+
 void LineTrace::Received(double at, const QByteArray& bytes)
 {
     Write(at, "RX", Quote(bytes));
@@ -110,4 +161,9 @@ void LineTrace::Identity(int comm, const QString& serialNumber, const QString& f
     Write("IDENTITY", QStringLiteral("Comm%1 serial=%2 firmware=%3")
                           .arg(comm)
                           .arg(Quote(serialNumber.toLatin1()), Quote(fwVersion.toLatin1())));
+}
+
+void LineTrace::Message(const QString& title, const QString& text)
+{
+    Write("MESSAGE", Quote(title.toUtf8()) + ' ' + Quote(text.toUtf8()));
 }

@@ -9,13 +9,19 @@
 //   OPEN Comm1 /dev/ttyUSB0               a port was opened (the probe's too)
 //   OPEN-FAILED Comm2 /dev/ttyUSB1        a port with a device would not open
 //   CLOSE Comm1 /dev/ttyUSB0              a port was closed
-//   TX "H\r"                              a frame was sent
+//   TX "H\r"                              a frame the device took
+//   TX-FAILED "R\r" device lost            a frame the device did not take, and why
 //   TX-DROPPED "S\r"                      a frame written to a closed port
 //   RX "V,QZ1234,A,1.05\r"                bytes the utility read, one line per
 //                                         run read back to back, ending at a CR
 //   UNREAD "\nJUNK"                       bytes still waiting when the port closed
 //   LOST Comm1 /dev/ttyUSB0               the open device stopped working
 //   IDENTITY Comm1 serial="QZ1234" firmware="1.05"   a meter was recognised
+//   MESSAGE "Open Comms Port" "Error Opening Comm3:9600,n,8,1"
+//                                         a message nobody was left to see
+//
+// A trace that cannot be written any more (disk full, its reader gone) stops;
+// that is said once on the console and the program goes on.
 //
 // <seconds> is the system's monotonic clock with six decimals: on Linux
 // CLOCK_MONOTONIC, the clock meter-sim stamps its log with, so the two logs
@@ -27,18 +33,22 @@
 
 #include <functional>
 
+class Console;
+
 class LineTrace {
 public:
     using TimeSource = std::function<double()>;
 
-    // Opens `path` for writing, emptying it ("-": standard error). Whether
-    // that worked: IsOpen(), and ErrorString() says why not.
-    explicit LineTrace(const QString& path, TimeSource now = MonotonicSeconds);
+    // Opens `path` for writing, emptying it ("-": standard error). A FIFO
+    // that no program reads is refused rather than waited for. Whether that
+    // worked: IsOpen(), and ErrorString() says why not. `console` hears, once,
+    // that the trace stopped.
+    explicit LineTrace(const QString& path, Console* console = nullptr, TimeSource now = MonotonicSeconds);
     LineTrace(const LineTrace&) = delete;
     LineTrace& operator=(const LineTrace&) = delete;
 
     bool IsOpen() const { return m_file.isOpen(); }
-    QString ErrorString() const { return m_file.errorString(); }
+    QString ErrorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
     // Seconds on the trace's clock, for events stamped before they are noted.
     double Now() const { return m_now(); }
@@ -50,9 +60,11 @@ public:
     void Lost(int comm, const QString& device);
     void Sent(double at, const QByteArray& frame);
     void Dropped(double at, const QByteArray& frame);
+    void Failed(double at, const QByteArray& frame, const QString& reason);
     void Received(double at, const QByteArray& bytes);
     void Unread(const QByteArray& bytes);
     void Identity(int comm, const QString& serialNumber, const QString& fwVersion);
+    void Message(const QString& title, const QString& text);
 
     static QString Quote(const QByteArray& bytes);
     // The system's monotonic clock in seconds since its own origin.
@@ -62,6 +74,11 @@ private:
     void Write(double at, const char* kind, const QString& details);
     void Write(const char* kind, const QString& details) { Write(Now(), kind, details); }
 
+    bool OpenFifo(const QString& path);
+
     QFile m_file;
+    QString m_path;
+    QString m_error;
+    Console* m_console;
     TimeSource m_now;
 };

@@ -1,11 +1,22 @@
 #include "link/PortMap.h"
 
+#include <QFile>
 #include <QSerialPortInfo>
 #include <QtGlobal>
 #include <algorithm>
 #include <tuple>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_WIN
+constexpr bool Windows = true;
+#else
+constexpr bool Windows = false;
+#endif
 
 struct SortKey {
     int group;       // 0 ttyUSB, 1 ttyACM, 2 anything else
@@ -71,24 +82,78 @@ QString PortMap::Resolve(int n, const std::optional<QString>& overrideList, cons
     return n <= ordered.size() ? ordered.at(n - 1) : QString();
 }
 
-QStringList PortMap::SystemPorts()
+QString PortMap::DeviceKey(const QString& path)
 {
-    QStringList out;
+    if (path.isEmpty())
+        return {};
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    if (S_ISCHR(status.st_mode))
+        return QStringLiteral("c%1").arg(static_cast<quint64>(status.st_rdev));
+    return QStringLiteral("f%1:%2").arg(static_cast<quint64>(status.st_dev)).arg(static_cast<quint64>(status.st_ino));
+#else
+    return path.toUpper();
+#endif
+}
+
+QList<PortMap::SystemPort> PortMap::SystemPorts()
+{
+    QList<SystemPort> out;
     const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports)
-        out << info.systemLocation();
+    for (const QSerialPortInfo& info : ports) {
+        SystemPort port{info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber(), {}, {}};
+        if (info.hasVendorIdentifier())
+            port.vendorId = info.vendorIdentifier();
+        if (info.hasProductIdentifier())
+            port.productId = info.productIdentifier();
+        out << port;
+    }
     return out;
 }
 
-QString PortMap::Device(int n)
+PortMap PortMap::Read(Source source)
 {
-#ifdef Q_OS_WIN
-    constexpr bool windows = true;
-#else
-    constexpr bool windows = false;
-#endif
+    PortMap map;
+    map.m_source = std::move(source);
+    std::optional<QString> overrideList;
     if (qEnvironmentVariableIsSet(OverrideVariable))
-        return Resolve(n, qEnvironmentVariable(OverrideVariable), {}, windows);
-    // On Windows the number alone names the port; elsewhere ask the system.
-    return Resolve(n, std::nullopt, windows ? QStringList{} : SystemPorts(), windows);
+        overrideList = qEnvironmentVariable(OverrideVariable);
+    QStringList locations;
+    // On Windows the number alone names the port; elsewhere ask the system,
+    // unless the override already says which device each number is.
+    if (!overrideList && !Windows) {
+        for (const SystemPort& port : map.System())
+            locations << port.location;
+    }
+    std::array<QString, Count + 1> keys{};
+    for (int n = 1; n <= Count; ++n) {
+        map.m_devices[n] = Resolve(n, overrideList, locations, Windows);
+        keys[n] = DeviceKey(map.m_devices[n]);
+        for (int earlier = 1; earlier < n && !keys[n].isEmpty(); ++earlier) {
+            if (keys[earlier] == keys[n] && map.m_sameAs[earlier] == 0) {
+                map.m_sameAs[n] = earlier;
+                break;
+            }
+        }
+    }
+    return map;
+}
+
+QString PortMap::Device(int n) const
+{
+    return n >= 1 && n <= Count ? m_devices[n] : QString();
+}
+
+int PortMap::SameAs(int n) const
+{
+    return n >= 1 && n <= Count ? m_sameAs[n] : 0;
+}
+
+const QList<PortMap::SystemPort>& PortMap::System() const
+{
+    if (!*m_system)
+        *m_system = m_source ? m_source() : QList<SystemPort>{};
+    return **m_system;
 }

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QStringList>
-#include <QTextStream>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -113,37 +112,37 @@ Facts Examine(const QString& device)
     return facts;
 }
 
-SystemInfo InfoFor(const QString& device)
+SystemInfo InfoFor(const QString& device, const PortMap& map)
 {
     if (!MayBeListed(device))
         return {};
     const QString real = QFileInfo(device).canonicalFilePath();
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& port : ports) {
-        if (port.systemLocation() != device && port.portName() != device &&
-            QFileInfo(port.systemLocation()).canonicalFilePath() != real)
+    for (const PortMap::SystemPort& port : map.System()) {
+        if (port.location != device && QFileInfo(port.location).canonicalFilePath() != real)
             continue;
-        SystemInfo info{port.description(), port.manufacturer(), port.serialNumber(), {}, {}};
-        if (port.hasVendorIdentifier())
-            info.vendorId = port.vendorIdentifier();
-        if (port.hasProductIdentifier())
-            info.productId = port.productIdentifier();
-        return info;
+        return {port.description, port.manufacturer, port.serialNumber, port.vendorId, port.productId};
     }
     return {};
 }
 
-int Print(QtCommControl& comm, QTextStream& out)
+int Print(QtCommControl& comm, const LineWriter& write)
 {
     bool anyDevice = false;
     bool anyUsable = false;
-    for (int n = 1; n <= 16; ++n) {
+    comm.RescanPorts();
+    const PortMap& map = comm.Ports();
+    for (int n = 1; n <= PortMap::Count; ++n) {
         // The number is chosen as Connect chooses it, which maps it to its device.
         comm.setCommPort(n);
         const QString device = comm.DevicePath();
         if (device.isEmpty())
             continue;
         anyDevice = true;
+        if (const int first = map.SameAs(n)) {
+            if (!write(QStringLiteral("Comm%1: %2: same device as Comm%3").arg(n).arg(device).arg(first)))
+                return 1;
+            continue;
+        }
         Facts facts = Examine(device);
         if (facts.kind == Facts::Kind::CharacterDevice && facts.permitted) {
             facts.opened = comm.setPortOpen(true);
@@ -152,11 +151,11 @@ int Print(QtCommControl& comm, QTextStream& out)
         }
         const Usability usability = Classify(facts);
         anyUsable = anyUsable || usability == Usability::Ok;
-        out << Line(n, device, InfoFor(device), usability) << '\n';
-        out.flush();
+        if (!write(Line(n, device, InfoFor(device, map), usability)))
+            return 1;
     }
     if (!anyDevice)
-        out << "No serial ports: none of Comm1 to Comm16 has a device.\n";
+        write(QStringLiteral("No serial ports: none of Comm1 to Comm16 has a device."));
     return anyUsable ? 0 : 1;
 }
 

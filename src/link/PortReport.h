@@ -5,19 +5,24 @@
 //   Comm1: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001): ok
 //   Comm2: /dev/pts/4: busy (held by another program)
 //   Comm3: /tmp/notes.txt: not a serial device
+//   Comm4: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: same device as Comm1
 //
 // The devices come from the serial control itself, so the port map is the
-// one Connect uses (QZ_SERIAL_PORTS included). What can be told without
+// one Connect uses (QZ_SERIAL_PORTS included), read once for the whole
+// report. A second name for a device an earlier number reaches is said so and
+// not opened again, as the search does not probe it. What can be told without
 // opening a device (missing, not a device, no permission) is told so; any
 // other device is opened once, the way the start-up probe opens it, closed
 // again, and sent nothing.
+#include "link/PortMap.h"
+
 #include <QSerialPort>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class QtCommControl;
-class QTextStream;
 
 namespace PortReport {
 
@@ -50,9 +55,13 @@ QString Line(int comm, const QString& device, const SystemInfo& info, Usability 
 
 // The file-system facts of a device, from its path alone (nothing is opened).
 Facts Examine(const QString& device);
-SystemInfo InfoFor(const QString& device);
+// What the system's list (walked at most once per map reading) knows of it.
+SystemInfo InfoFor(const QString& device, const PortMap& map);
 
-// Writes the report; returns the exit status: 0 when a port is usable, 1 when none is.
-int Print(QtCommControl& comm, QTextStream& out);
+// Hands the report over line by line (without line ends) as each device is
+// looked at; stops when `write` says the line could not be written. Returns
+// the exit status: 0 when a port is usable, 1 when none is.
+using LineWriter = std::function<bool(const QString& line)>;
+int Print(QtCommControl& comm, const LineWriter& write);
 
 }  // namespace PortReport

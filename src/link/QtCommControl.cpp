@@ -1,33 +1,72 @@
 #include "link/QtCommControl.h"
 
-#include "link/PortMap.h"
+#include "link/TerminalIo.h"
 
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <limits>
+#include <mutex>
+#include <thread>
 
-QtCommControl::QtCommControl()
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// Errors by which a descriptor says its device has gone.
+bool MeansGone(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+#endif
+
+}  // namespace
+
+QtCommControl::QtCommControl(std::shared_ptr<TerminalIo> io, PortMap::Source ports)
+    : m_io(io ? std::move(io) : std::make_shared<SystemTerminalIo>()), m_source(std::move(ports))
 {
     QObject::connect(&m_serial, &QSerialPort::errorOccurred, &m_serial,
                      [this](QSerialPort::SerialPortError error) { OnError(error); });
+    QObject::connect(&m_serial, &QSerialPort::readyRead, &m_serial, [this] { TakeArrived(); });
 }
 
 QtCommControl::~QtCommControl()
 {
-    if (m_serial.isOpen())
-        m_serial.close();
+    Release();
+}
+
+void QtCommControl::RescanPorts()
+{
+    m_map = PortMap::Read(m_source);
+}
+
+const PortMap& QtCommControl::Ports()
+{
+    if (!m_map)
+        RescanPorts();
+    return *m_map;
 }
 
 bool QtCommControl::setCommPort(int port)
 {
-    if (m_open || port < 1 || port > 16)
+    if (m_open || port < 1 || port > PortMap::Count)
         return false;
     m_port = port;
-    // The system's list is read afresh every time a number is chosen, so an
-    // adapter plugged in since the last probe gets its number.
-    m_device = PortMap::Device(port);
-    return !m_device.isEmpty();
+    m_device = Ports().Device(port);
+    // A second name for a device an earlier number already reaches is no
+    // port of its own: the search would probe the one device twice.
+    return !m_device.isEmpty() && Ports().SameAs(port) == 0;
 }
 
 bool QtCommControl::setSettings(const QString& settings)
@@ -83,23 +122,24 @@ bool QtCommControl::setInputLen(int chars)
 bool QtCommControl::setPortOpen(bool open)
 {
     if (!open) {
-        if (m_serial.isOpen())
-            m_serial.close();
+        Release();
         m_open = false;
-        m_lost = false;
-        m_lossReported = false;
         return true;
     }
     if (m_open || m_device.isEmpty())
         return false;
 
-    m_serial.setPortName(m_device);
+    // Opened by its real name, so that the lock file names the device
+    // itself whichever of its names the map gave.
+    const QString real = QFileInfo(m_device).canonicalFilePath();
+    m_serial.setPortName(real.isEmpty() ? m_device : real);
     m_serial.setBaudRate(m_line.baudRate);
     m_serial.setParity(m_line.parity);
     m_serial.setDataBits(m_line.dataBits);
     m_serial.setStopBits(m_line.stopBits);
     m_serial.setFlowControl(m_flow);
-    m_serial.setReadBufferSize(m_inBufferSize);
+    // Everything that arrives is taken into m_received at once.
+    m_serial.setReadBufferSize(0);
     if (!m_serial.open(QIODevice::ReadWrite))
         return false;
     // The port settings must have taken: a device that refuses 9600,n,8,1 is
@@ -111,15 +151,75 @@ bool QtCommControl::setPortOpen(bool open)
     }
     m_open = true;
     m_lost = false;
-    m_lossReported = false;
+    m_written = false;
+    ++m_generation;
     // Start with an empty receive buffer, whatever the device said before.
     m_serial.clear(QSerialPort::Input);
+    m_received.clear();
     m_serial.clearError();
     if (m_rts && !ApplyRts()) {
         // The port is open; only the RTS line could not be set.
         return false;
     }
     return true;
+}
+
+void QtCommControl::Release()
+{
+    if (!m_serial.isOpen())
+        return;
+    if (m_written && !m_lost)
+        DrainOutput();
+    // QSerialPort puts back the settings the device had before we opened it
+    // and closes it; with the output drained or thrown away the close itself
+    // has nothing left to wait for.
+    m_serial.close();
+    m_received.clear();
+}
+
+void QtCommControl::DrainOutput()
+{
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(m_serial.handle());
+    // tcdrain cannot be told how long to try, so it runs on a thread of its
+    // own, on a copy of the descriptor that stays valid however long the
+    // device takes; this thread waits for it at most DrainBoundMs.
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        m_io->DiscardOutput(fd);
+        return;
+    }
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool drained = false;
+        int error = 0;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread([io = m_io, copy, outcome] {
+        int error = 0;
+        const bool drained = io->Drain(copy, error);
+        ::close(copy);
+        const std::lock_guard<std::mutex> lock(outcome->mutex);
+        outcome->finished = true;
+        outcome->drained = drained;
+        outcome->error = error;
+        outcome->done.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(outcome->mutex);
+    outcome->done.wait_for(lock, std::chrono::milliseconds(DrainBoundMs), [&] { return outcome->finished; });
+    if (!outcome->finished) {
+        // The line does not take it (hardware handshaking left on by an
+        // earlier program, a stalled adapter): throw the rest away, so that
+        // neither the restore of the old settings nor the close waits for it.
+        lock.unlock();
+        m_io->DiscardOutput(fd);
+    } else if (!outcome->drained && MeansGone(outcome->error)) {
+        m_lost = true;
+    }
+#endif
 }
 
 bool QtCommControl::ApplyRts()
@@ -142,46 +242,92 @@ bool QtCommControl::setRTSEnable(bool enable)
     return true;
 }
 
-void QtCommControl::Output(const QByteArray& bytes)
+CommControl::Written QtCommControl::Output(const QByteArray& bytes)
 {
-    if (!m_open || m_lost || !m_serial.isOpen() || bytes.isEmpty())
-        return;
-    m_serial.write(bytes);
-    // Hand the bytes to the device now, so frames leave in the order written
-    // even when no window events are processed until much later. write() can
-    // report a vanished device at once, through OnError, which sets m_lost.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (!m_lost && m_serial.bytesToWrite() > 0)
-        m_serial.waitForBytesWritten(WriteTimeoutMs);
+    if (!m_open || !m_serial.isOpen())
+        return {false, m_open ? QStringLiteral("device lost") : QStringLiteral("port closed")};
     if (m_lost)
+        return {false, QStringLiteral("device lost")};
+    if (bytes.isEmpty())
+        return {};
+    m_written = true;
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(m_serial.handle());
+    const QDeadlineTimer deadline(WriteTimeoutMs, Qt::PreciseTimer);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        int error = 0;
+        const qint64 n = m_io->Write(fd, bytes.constData() + done, bytes.size() - done, error);
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && error == EINTR)
+            continue;
+        if (n < 0 && error != EAGAIN && error != EWOULDBLOCK) {
+            if (MeansGone(error)) {
+                MarkLost();
+                return {false, QStringLiteral("device lost")};
+            }
+            return {false, QString::fromLocal8Bit(std::strerror(error))};
+        }
+        // The system's output queue is full: wait for room, not for ever.
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) {
+            return {false, QStringLiteral("no room in the output queue within %1 ms (%2 of %3 bytes written)")
+                               .arg(WriteTimeoutMs)
+                               .arg(done)
+                               .arg(bytes.size())};
+        }
+        m_io->WaitWritable(fd, static_cast<int>(left));
+    }
+    return {};
+#else
+    m_serial.write(bytes);
+    if (!m_lost && m_serial.bytesToWrite() > 0 && !m_serial.waitForBytesWritten(WriteTimeoutMs) && !m_lost)
+        return {false, QStringLiteral("no room in the output queue within %1 ms").arg(WriteTimeoutMs)};
+    if (m_lost) {
         DropDevice();
+        return {false, QStringLiteral("device lost")};
+    }
+    return {};
+#endif
+}
+
+void QtCommControl::TakeArrived()
+{
+    const QByteArray arrived = m_serial.readAll();
+    const qsizetype room = ReceiveQueueLimit - m_received.size();
+    // Beyond the limit nobody is reading: what arrives then is dropped.
+    if (room > 0)
+        m_received.append(arrived.left(room));
 }
 
 void QtCommControl::Poll()
 {
     if (!m_open || m_lost || !m_serial.isOpen())
         return;
-    // Take whatever the device holds into the receive buffer without waiting.
+    // Take whatever the device holds without waiting.
     m_serial.waitForReadyRead(0);
     if (m_serial.error() == QSerialPort::TimeoutError)
         m_serial.clearError();
     if (m_lost)
         DropDevice();
+    else
+        TakeArrived();
 }
 
 QByteArray QtCommControl::Input()
 {
-    if (!m_serial.isOpen())
-        return {};
-    if (m_serial.bytesAvailable() == 0)
+    if (m_received.isEmpty())
         Poll();
-    if (!m_serial.isOpen())
-        return {};
-    const qint64 waiting = m_serial.bytesAvailable();
-    const qint64 n = m_inputLen > 0 ? std::min<qint64>(m_inputLen, waiting) : waiting;
+    const qsizetype waiting = std::min<qsizetype>(m_received.size(), m_inBufferSize);
+    const qsizetype n = m_inputLen > 0 ? std::min<qsizetype>(m_inputLen, waiting) : waiting;
     if (n <= 0)
         return {};
-    return m_serial.read(n);
+    const QByteArray out = m_received.left(n);
+    m_received.remove(0, n);
+    return out;
 }
 
 int QtCommControl::InBufferCount()
@@ -189,8 +335,8 @@ int QtCommControl::InBufferCount()
     Poll();
     if (!m_serial.isOpen())
         return 0;
-    return static_cast<int>(
-        std::min<qint64>(m_serial.bytesAvailable(), std::numeric_limits<int16_t>::max()));
+    const qsizetype waiting = std::min<qsizetype>(m_received.size(), m_inBufferSize);
+    return static_cast<int>(std::min<qsizetype>(waiting, std::numeric_limits<int16_t>::max()));
 }
 
 void QtCommControl::OnError(QSerialPort::SerialPortError error)
@@ -200,22 +346,28 @@ void QtCommControl::OnError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
         error != QSerialPort::WriteError)
         return;
+    MarkLost();
+}
+
+void QtCommControl::MarkLost()
+{
     // The device has gone (or stopped working). Let go of it once control is
     // back in the event loop: closing from inside QSerialPort's own
     // notification is not safe, and until then the port's notifiers would
     // keep firing on the dead descriptor.
     m_lost = true;
+    m_received.clear();
     QMetaObject::invokeMethod(
-        &m_serial, [this] { ReportLoss(); }, Qt::QueuedConnection);
+        &m_serial, [this, generation = m_generation] { ReportLoss(generation); }, Qt::QueuedConnection);
 }
 
-void QtCommControl::ReportLoss()
+void QtCommControl::ReportLoss(unsigned generation)
 {
-    DropDevice();
     // Closed (or closed and opened again) since the error: nothing to report.
-    if (!m_open || !m_lost || m_lossReported)
+    if (!m_open || !m_lost || generation != m_generation)
         return;
-    m_lossReported = true;
+    DropDevice();
+    ++m_generation;  // once per loss
     if (m_lostHandler)
         m_lostHandler();
 }

@@ -22,8 +22,10 @@ bool TracingCommControl::setPortOpen(bool open)
     if (open) {
         const bool result = m_line.setPortOpen(true);
         // A port number without a device is no event on the line.
-        if (!wasOpen && m_line.PortOpen())
+        if (!wasOpen && m_line.PortOpen()) {
+            m_lossNoted = false;
             m_trace.Opened(m_line.CommPort(), m_line.DevicePath());
+        }
         else if (!wasOpen && !m_line.DevicePath().isEmpty())
             m_trace.OpenFailed(m_line.CommPort(), m_line.DevicePath());
         return result;
@@ -36,21 +38,38 @@ bool TracingCommControl::setPortOpen(bool open)
             m_trace.Unread(unread);
     }
     const bool result = m_line.setPortOpen(false);
-    if (wasOpen)
+    if (wasOpen) {
+        // Lost before the program heard of it (Disconnect or Exit first), or
+        // found lost by the close itself.
+        if (m_line.DeviceLost())
+            NoteLoss();
         m_trace.Closed(m_line.CommPort(), m_line.DevicePath());
+    }
     return result;
 }
 
-void TracingCommControl::Output(const QByteArray& bytes)
+void TracingCommControl::NoteLoss()
+{
+    if (m_lossNoted)
+        return;
+    m_lossNoted = true;
+    FlushReceived();
+    m_trace.Lost(m_line.CommPort(), m_line.DevicePath());
+}
+
+CommControl::Written TracingCommControl::Output(const QByteArray& bytes)
 {
     FlushReceived();
     const double at = m_trace.Now();
     const bool open = m_line.PortOpen();
-    m_line.Output(bytes);
-    if (open)
+    const Written written = m_line.Output(bytes);
+    if (!open)
+        m_trace.Dropped(at, bytes);
+    else if (written.ok)
         m_trace.Sent(at, bytes);
     else
-        m_trace.Dropped(at, bytes);
+        m_trace.Failed(at, bytes, written.failure);
+    return written;
 }
 
 QByteArray TracingCommControl::Input()
@@ -81,8 +100,7 @@ int TracingCommControl::InBufferCount()
 void TracingCommControl::setDeviceLostHandler(std::function<void()> handler)
 {
     m_line.setDeviceLostHandler([this, handler = std::move(handler)] {
-        FlushReceived();
-        m_trace.Lost(m_line.CommPort(), m_line.DevicePath());
+        NoteLoss();
         if (handler)
             handler();
     });

@@ -4,6 +4,10 @@
 // wrapped control, and a frame is handed over before its trace line is
 // written, so tracing adds no delay ahead of any frame.
 //
+// A frame is TX only once the device has taken it; one it did not take is
+// TX-FAILED with the reason. Every loss of the device is noted as LOST, also
+// one that the program closed the port on before it was reported.
+//
 // Bytes read back to back (the program reads one character at a time) are
 // gathered into one RX line, written at the first CR, as soon as nothing more
 // is waiting, or before any other event. When a port closes, what is still
@@ -24,6 +28,7 @@ public:
     TracingCommControl(const TracingCommControl&) = delete;
     TracingCommControl& operator=(const TracingCommControl&) = delete;
 
+    void RescanPorts() override { m_line.RescanPorts(); }
     bool setCommPort(int port) override { return m_line.setCommPort(port); }
     int CommPort() const override { return m_line.CommPort(); }
     bool setSettings(const QString& settings) override { return m_line.setSettings(settings); }
@@ -33,11 +38,12 @@ public:
     bool setPortOpen(bool open) override;
     bool PortOpen() const override { return m_line.PortOpen(); }
     bool setRTSEnable(bool enable) override { return m_line.setRTSEnable(enable); }
-    void Output(const QByteArray& bytes) override;
+    Written Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override;
     QString DevicePath() const override { return m_line.DevicePath(); }
     void setDeviceLostHandler(std::function<void()> handler) override;
+    bool DeviceLost() const override { return m_line.DeviceLost(); }
 
     // Most bytes a close reads out of the receive buffer to note them.
     static constexpr int UnreadLimit = 4096;
@@ -47,6 +53,9 @@ private:
 
     CommControl& m_line;
     LineTrace& m_trace;
+    void NoteLoss();
+
     QByteArray m_received;  // read since the last RX line
     double m_receivedAt = 0;
+    bool m_lossNoted = false;  // LOST written for the device open now
 };

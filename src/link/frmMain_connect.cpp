@@ -80,8 +80,7 @@ void frmMain::cmdConnect_Click()
             // ask: offering another pass would only keep it from ending.
             MessageBoxes::Answer answer = MessageBoxes::Answer::Cancel;
             if (!QuitRequested) {
-                answer = platform().messages->Show(
-                    this,
+                answer = Show_Message(
                     QStringLiteral("No meter detected\r\n"
                                    "Retry - First check meter is connected and turned on.\r\n"
                                    "Otherwise - Cancel"),
@@ -107,6 +106,11 @@ void frmMain::cmdConnect_Click()
             Com_Close();
             Com_Open();
             Com_Send(QStringLiteral("S"));
+            // Exit (or the end of the session) came during the search: the
+            // meter it found is let go as Exit lets go of an open port,
+            // rather than left selected.
+            if (QuitRequested)
+                Release_Meter();
         }
     } else if (caption == QLatin1String("Disconnect")) {
         Com_Send(QStringLiteral("I"));

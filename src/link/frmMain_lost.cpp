@@ -33,8 +33,7 @@ void frmMain::Comm1_DeviceLost()
     cmdRight->setEnabled(false);
     cmdConnect->setEnabled(true);
 
-    platform().messages->Show(this,
-                              QStringLiteral("Lost the meter on Comm%1 (%2): it was unplugged or switched off. "
+    Show_Message(QStringLiteral("Lost the meter on Comm%1 (%2): it was unplugged or switched off. "
                                              "Plug it back in and press Connect.")
                                   .arg(port)
                                   .arg(device),

@@ -23,6 +23,8 @@ void frmMain::Init_Ports()
 
     // Every failure while probing only marks that port unavailable.
     Com_Close();
+    // One reading of the system's ports for all sixteen numbers.
+    comm.RescanPorts();
     PortAvailable[0] = false;
     for (int i = 1; i <= 16; ++i) {
         PortAvailable[i] = true;
@@ -66,10 +68,8 @@ void frmMain::Com_Open()
     if (opened)
         return;
 
-    platform().messages->Show(this,
-                              QStringLiteral("Error Opening Comm%1:%2").arg(PortNumber).arg(LineSettingsText),
-                              QStringLiteral("Open Comms Port"), MessageBoxes::Icon::Critical,
-                              MessageBoxes::Buttons::Ok);
+    Show_Message(QStringLiteral("Error Opening Comm%1:%2").arg(PortNumber).arg(LineSettingsText),
+                 QStringLiteral("Open Comms Port"), MessageBoxes::Icon::Critical, MessageBoxes::Buttons::Ok);
     // The program ends once control is back in the main loop.
     QuitRequested = true;
 }

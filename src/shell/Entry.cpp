@@ -6,21 +6,38 @@
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
 #include "shell/CommandLine.h"
+#include "shell/Console.h"
+#include "shell/StandardOutput.h"
 #include "shell/qzStartup.h"
 
 #include <QApplication>
-#include <QTextStream>
 #include <cstdio>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 namespace Entry {
 
 int Run(int& argc, char** argv)
 {
+    StandardOutput::NoteStartingDisposition();
+#ifdef Q_OS_UNIX
+    // A reader that goes away (standard output or a trace piped into `head`)
+    // is a failed write for the program to handle, never the end of a run.
+    ::signal(SIGPIPE, SIG_IGN);
+#endif
+
     const CommandLine command = CommandLine::Parse(CommandLine::Arguments(argc, argv));
     if (command.action == CommandLine::Action::Print) {
-        std::fputs(command.message.toLocal8Bit().constData(), command.exitStatus == 0 ? stdout : stderr);
-        return command.exitStatus;
+        if (command.exitStatus != 0) {
+            std::fputs(command.message.toLocal8Bit().constData(), stderr);
+            return command.exitStatus;
+        }
+        StandardOutput out;
+        out.Write(command.message.toLocal8Bit());
+        return out.Status(0);
     }
     // The option is the variable by another name: Connect and the port report
     // read the map from the very same place.
@@ -28,16 +45,21 @@ int Run(int& argc, char** argv)
         qputenv(PortMap::OverrideVariable, command.ports->toLocal8Bit());
 
     if (command.action == CommandLine::Action::ListPorts) {
-        // The serial port needs an event loop's company, not a display.
-        QCoreApplication app(argc, argv);
-        QtCommControl comm;
-        QTextStream out(stdout);
-        return PortReport::Print(comm, out);
+        StandardOutput out;
+        int status = 0;
+        {
+            // The serial port needs an event loop's company, not a display.
+            QCoreApplication app(argc, argv);
+            QtCommControl comm;
+            status = PortReport::Print(comm, [&out](const QString& line) { return out.Write((line + '\n').toLocal8Bit()); });
+        }
+        return out.Status(status);
     }
 
+    StandardError console;
     std::unique_ptr<LineTrace> trace;
     if (command.trace) {
-        trace = std::make_unique<LineTrace>(*command.trace);
+        trace = std::make_unique<LineTrace>(*command.trace, &console);
         if (!trace->IsOpen()) {
             std::fprintf(stderr, "%s: cannot write the trace to '%s': %s\n", CommandLine::ProgramName,
                          command.trace->toLocal8Bit().constData(), trace->ErrorString().toLocal8Bit().constData());
@@ -50,7 +72,7 @@ int Run(int& argc, char** argv)
     QApplication::setApplicationName(frmAbout::AppTitle);
     // The main loop decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
-    return qzStartup::Main(trace.get());
+    return qzStartup::Main(trace.get(), &console);
 }
 
 }  // namespace Entry

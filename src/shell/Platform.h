@@ -9,6 +9,7 @@ class ChipIdLibrary;
 class Registry;
 class ProcessLauncher;
 class LineTrace;
+class Console;
 
 struct Platform {
     CommControl* comm = nullptr;        // the one serial port, Comm1
@@ -19,4 +20,5 @@ struct Platform {
     Registry* registry = nullptr;       // About window's system-information action
     ProcessLauncher* launcher = nullptr;
     LineTrace* trace = nullptr;         // --trace: the line trace; null when not tracing
+    Console* console = nullptr;         // standard error: what nobody is left to see in a box
 };

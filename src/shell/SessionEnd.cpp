@@ -1,7 +1,7 @@
 #include "shell/SessionEnd.h"
 
-#include <QGuiApplication>
-#include <QSessionManager>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -22,13 +22,15 @@ constexpr std::array<int, 3> EndingSignals{SIGTERM, SIGINT, SIGHUP};
 // The pipe from the signal handler to the event loop: [0] read, [1] write.
 int g_pipe[2] = {-1, -1};
 std::array<struct sigaction, EndingSignals.size()> g_previous{};
+std::array<bool, EndingSignals.size()> g_handled{};
 
-void OnEndingSignal(int)
+void OnEndingSignal(int signal)
 {
-    // Only async-signal-safe calls here. A full pipe means a wake-up is
-    // already waiting, which is all that is needed.
+    // Only async-signal-safe calls here. The byte carries the signal's
+    // number. A full pipe means a wake-up is already waiting, which is all
+    // that is needed.
     const int savedErrno = errno;
-    const char byte = 1;
+    const auto byte = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
     errno = savedErrno;
 }
@@ -36,7 +38,7 @@ void OnEndingSignal(int)
 
 }  // namespace
 
-SessionEnd::SessionEnd(std::function<void()> onEnd, QObject* parent) : QObject(parent), m_onEnd(std::move(onEnd))
+SessionEnd::SessionEnd(std::function<void(int)> onEnd, QObject* parent) : QObject(parent), m_onEnd(std::move(onEnd))
 {
 #ifdef Q_OS_UNIX
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) == 0) {
@@ -46,26 +48,33 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject* parent) : QObject(p
         action.sa_handler = OnEndingSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < EndingSignals.size(); ++i)
-            ::sigaction(EndingSignals[i], &action, &g_previous[i]);
+        for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
+            // Whoever started us with the signal ignored meant it to be.
+            ::sigaction(EndingSignals[i], nullptr, &g_previous[i]);
+            g_handled[i] = g_previous[i].sa_handler != SIG_IGN;
+            if (g_handled[i])
+                ::sigaction(EndingSignals[i], &action, nullptr);
+        }
     } else {
         qWarning("Cannot watch for SIGTERM, SIGINT and SIGHUP: %s", strerror(errno));
     }
 #endif
-#ifndef QT_NO_SESSIONMANAGER
-    // Logging off or shutting down: the program is not asked to save
-    // anything, it simply ends as if Exit had been chosen.
-    if (qGuiApp)
-        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { End(); });
-#endif
+    // Once the session manager has said the session is over, Qt delivers a
+    // quit to the application (and would close the windows itself).
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
 }
 
 SessionEnd::~SessionEnd()
 {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
 #ifdef Q_OS_UNIX
     if (m_notifier) {
         for (std::size_t i = 0; i < EndingSignals.size(); ++i)
-            ::sigaction(EndingSignals[i], &g_previous[i], nullptr);
+            if (g_handled[i])
+                ::sigaction(EndingSignals[i], &g_previous[i], nullptr);
+        g_handled = {};
         delete m_notifier;
         m_notifier = nullptr;
         ::close(g_pipe[0]);
@@ -75,23 +84,47 @@ SessionEnd::~SessionEnd()
 #endif
 }
 
-void SessionEnd::SignalArrived()
+bool SessionEnd::Watches(int signal) const
 {
 #ifdef Q_OS_UNIX
-    // Take every byte waiting: several signals in a row end the program once.
-    char bytes[64];
-    while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
-    }
+    for (std::size_t i = 0; i < EndingSignals.size(); ++i)
+        if (EndingSignals[i] == signal)
+            return m_notifier && g_handled[i];
 #endif
-    End();
+    Q_UNUSED(signal);
+    return false;
 }
 
-void SessionEnd::End()
+bool SessionEnd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+        End(0);
+        return true;  // the program leaves through its own exit path
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SessionEnd::SignalArrived()
+{
+    int signal = 0;
+#ifdef Q_OS_UNIX
+    // Take every byte waiting: several signals in a row end the program once,
+    // as the first of them.
+    unsigned char bytes[64];
+    for (ssize_t n; (n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0;)
+        if (signal == 0)
+            signal = bytes[0];
+#endif
+    if (signal != 0)
+        End(signal);
+}
+
+void SessionEnd::End(int signal)
 {
     // A second request while the first is handled adds nothing.
     if (m_ending)
         return;
     m_ending = true;
-    m_onEnd();
+    m_onEnd(signal);
     m_ending = false;
 }

@@ -5,6 +5,7 @@
 //   shell/frmMain_layout.cpp      controls and menus
 //   shell/frmMain_lifecycle.cpp   Form_Load, Form_Activate, Form_QueryUnload, Exit
 //   shell/frmMain_config.cpp      Load_Config, Save_Config
+//   shell/frmMain_messages.cpp    Show_Message
 //   link/frmMain_ports.cpp        Init_Ports, Com_Open, Com_Close
 //   link/frmMain_protocol.cpp     Com_Send, Quiet_Line_Check, Com_Input_Vers
 //   link/frmMain_connect.cpp      cmdConnect_Click, Check_Version
@@ -16,6 +17,7 @@
 //   about/frmMain_about.cpp       mnuhelpAbout_Click
 //   devinfo/frmMain_devinfo.cpp   mnuDeviceInfo_Click
 #include "shell/Delays.h"
+#include "shell/MessageBoxes.h"
 #include "shell/Platform.h"
 
 #include <QMainWindow>
@@ -54,6 +56,11 @@ public:
     // The session ends (logoff, shutdown, a terminating signal): as the close box.
     void Session_End();
     static constexpr int16_t UnloadSessionEnding = 2;  // Form_QueryUnload's reason
+    // A message box; once the session has ended nobody is left to answer
+    // one, so its text goes to standard error and the trace instead and it
+    // gets the answer that lets the program end (OK, Cancel).
+    MessageBoxes::Answer Show_Message(const QString& text, const QString& title, MessageBoxes::Icon icon,
+                                      MessageBoxes::Buttons buttons);
 
     // --- waits (shell) ---
     void TDelay(double ticks) { m_delays.TDelay(ticks); }
@@ -149,11 +156,13 @@ protected:
 private:
     void BuildLayout();
     void Forget_Meter();  // Connected off, port closed, identity blanked
+    void Release_Meter();  // "R", "U" to an open port, as Exit sends them
     void Draw_Needle(const QColor& colour);  // the needle at NeedleEnds
 
     Platform m_platform;
     Delays m_delays;
     bool m_sweepActive = false;  // a sweep is starting or running
     bool m_needleOnFace = false;  // a needle stands on the face drawn last
+    bool m_sessionEnded = false;  // a signal or the desktop session ended the program
     static constexpr int MaxNestedModals = 16;  // more than the program ever opens
 };

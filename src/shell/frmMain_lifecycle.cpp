@@ -66,6 +66,7 @@ void frmMain::Session_End()
     // main window like any other, so that an open port gets "R" and "U"
     // before the main loop closes it. Once the program is on its way out
     // there is nothing more to ask of it.
+    m_sessionEnded = true;
     if (!QuitRequested) {
         int16_t cancel = 0;
         Form_QueryUnload(cancel, UnloadSessionEnding);
@@ -91,16 +92,19 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::cmdExit_Click()
 {
-    if (Comm1().PortOpen()) {
-        Com_Send("R");
-        Com_Send("U");
-    }
+    Release_Meter();
     QuitRequested = true;
 }
 
 void frmMain::mnuExit_Click()
 {
     QuitRequested = true;
+    Release_Meter();
+}
+
+void frmMain::Release_Meter()
+{
+    // The port is asked, not Connected: a port a probe left open gets them too.
     if (Comm1().PortOpen()) {
         Com_Send("R");
         Com_Send("U");

@@ -7,6 +7,7 @@
 #include "link/QtCommControl.h"
 #include "link/TracingCommControl.h"
 #include "shell/Clock.h"
+#include "shell/Console.h"
 #include "shell/MessageBoxes.h"
 #include "shell/SessionEnd.h"
 #include "shell/frmMain.h"
@@ -16,8 +17,9 @@
 
 namespace qzStartup {
 
-int Main(LineTrace* trace)
+int Main(LineTrace* trace, Console* console)
 {
+    StandardError standardError;
     MonotonicClock clock;
     QtCommControl serial;
     std::optional<TracingCommControl> traced;
@@ -39,11 +41,12 @@ int Main(LineTrace* trace)
     platform.registry = registry.get();
     platform.launcher = &launcher;
     platform.trace = trace;
+    platform.console = console ? console : &standardError;
 
     frmMain form(platform);
     // From here on logging off, shutting down, `kill` and Ctrl+C end the
     // program through its Exit path.
-    SessionEnd sessionEnd([&form] { form.Session_End(); });
+    SessionEnd sessionEnd([&form](int) { form.Session_End(); });
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();

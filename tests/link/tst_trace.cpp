@@ -15,7 +15,7 @@ private slots:
     {
         QTemporaryDir dir;
         double now = 0;
-        LineTrace trace(dir.filePath("trace"), [&now] { return now; });
+        LineTrace trace(dir.filePath("trace"), nullptr, [&now] { return now; });
         QVERIFY(trace.IsOpen());
         MemoryCommControl memory;
         memory.SetPort(1, MemoryCommControl::PortState::Available,

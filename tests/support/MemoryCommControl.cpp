@@ -12,7 +12,8 @@ bool MemoryCommControl::setPortOpen(bool open)
     if (open && slot.state != PortState::Available)
         return false;
     m_open = open;
-    m_lost = false;
+    if (open)
+        m_lost = false;  // a loss stays known until the next open
     m_rx.clear();
     m_events.push_back({open ? Event::Open : Event::Close, m_port, {}, Now()});
     if (open && slot.device)
@@ -20,15 +21,20 @@ bool MemoryCommControl::setPortOpen(bool open)
     return true;
 }
 
-void MemoryCommControl::Output(const QByteArray& bytes)
+CommControl::Written MemoryCommControl::Output(const QByteArray& bytes)
 {
-    if (!m_open || m_lost) {
+    if (!m_open) {
         m_events.push_back({Event::DroppedWrite, m_port, bytes, Now()});
-        return;
+        return {false, "port closed"};
+    }
+    if (m_lost || m_stalled) {
+        m_events.push_back({Event::FailedWrite, m_port, bytes, Now()});
+        return {false, m_lost ? "device lost" : "no room in the output queue within 100 ms (0 of 2 bytes written)"};
     }
     m_events.push_back({Event::Write, m_port, bytes, Now()});
     if (auto device = m_slots.at(m_port).device)
         device->Received(*this, bytes);
+    return {};
 }
 
 QByteArray MemoryCommControl::Input()

@@ -26,7 +26,7 @@ class MemoryCommControl final : public CommControl {
 public:
     enum class PortState { Missing, Available, Held };
     struct Event {
-        enum Kind { Open, Close, Write, DroppedWrite } kind;
+        enum Kind { Open, Close, Write, DroppedWrite, FailedWrite } kind;
         int port;
         QByteArray bytes;
         double time;  // seconds since this control was made
@@ -49,6 +49,11 @@ public:
     // writes go nowhere and nothing arrives; the loss is reported once, from
     // the event loop, unless the port is closed first.
     void Vanish();
+    // The device stops taking bytes (a stalled line): writes fail as the
+    // real control's do once its wait for room is over.
+    void Stall(bool stalled = true) { m_stalled = stalled; }
+    // RescanPorts calls so far (each a walk of the system's port list).
+    int Rescans() const { return m_rescans; }
 
     const std::vector<Event>& Events() const { return m_events; }
     void ClearLog() { m_events.clear(); }
@@ -57,6 +62,7 @@ public:
     QList<double> FrameTimes() const { return Of<double>(Event::Write, [](const Event& e) { return e.time; }); }
     int OpenCount(int port) const { return int(Of<int>(Event::Open, [](const Event& e) { return e.port; }).count(port)); }
     int DroppedWrites() const { return int(Of<int>(Event::DroppedWrite, [](const Event&) { return 0; }).size()); }
+    QList<QByteArray> FailedWrites() const { return Of<QByteArray>(Event::FailedWrite, [](const Event& e) { return e.bytes; }); }
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
     // The line settings last made, e.g. "9600,n,8,1 in 100 handshaking 0 input 1 RTS 1".
     QString Line() const
@@ -66,6 +72,7 @@ public:
     }
 
     // CommControl; the port and the buffer size stay as they are while the port is open.
+    void RescanPorts() override { ++m_rescans; }
     bool setCommPort(int port) override { return !m_open && port >= 1 && port <= 16 && Set(m_port, port); }
     int CommPort() const override { return m_port; }
     bool setSettings(const QString& settings) override { m_settings = settings; return true; }
@@ -75,11 +82,12 @@ public:
     bool setPortOpen(bool open) override;
     bool PortOpen() const override { return m_open; }
     bool setRTSEnable(bool enable) override { m_rts = enable; return true; }
-    void Output(const QByteArray& bytes) override;
+    Written Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override { DeliverDue(); return int(m_rx.size()); }
     QString DevicePath() const override { return QStringLiteral("/dev/mem%1").arg(m_port); }
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
+    bool DeviceLost() const override { return m_lost; }
 
 private:
     static bool Set(int& field, int value) { field = value; return true; }
@@ -108,6 +116,8 @@ private:
     int m_port = 1;
     bool m_open = false;
     bool m_lost = false;
+    bool m_stalled = false;
+    int m_rescans = 0;
     std::function<void()> m_lostHandler;
     std::shared_ptr<int> m_alive = std::make_shared<int>();  // for reports still queued
     int m_bufferLimit = 1024;

@@ -24,11 +24,12 @@ public:
     }
     bool PortOpen() const override { return m_open; }
     bool setRTSEnable(bool) override { return true; }
-    void Output(const QByteArray&) override {}
+    Written Output(const QByteArray&) override { return {}; }
     QByteArray Input() override { return {}; }
     int InBufferCount() override { return 0; }
     QString DevicePath() const override { return QStringLiteral("COM%1").arg(m_port); }
     void setDeviceLostHandler(std::function<void()>) override {}  // never lost
+    bool DeviceLost() const override { return false; }
 
 private:
     int m_port = 1;
