@@ -4,6 +4,9 @@
 #include "LinkTest.h"
 #include "TestRig.h"
 #include "link/Identity.h"
+#include "link/LineTrace.h"
+
+#include <QTemporaryDir>
 
 #include <QtTest>
 
@@ -29,7 +32,7 @@ void VerifyLog(const MemoryCommControl& comm, const QString& script)
         const Ev& e = ev[i];
         if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close) {
             ++i;
-        } else if (e.kind != Ev::DroppedWrite) {
+        } else if (e.kind == Ev::Open || e.kind == Ev::Close || e.kind == Ev::Write) {
             const QByteArray text = e.bytes.endsWith('\r') ? e.bytes.chopped(1) : e.bytes + "!";
             got << (e.kind == Ev::Open    ? QString("open%1").arg(e.port)
                     : e.kind == Ev::Close ? QString("close%1").arg(e.port)
@@ -254,6 +257,48 @@ private slots:
         QFETCH(double, takes);
         VERIFY_WAIT(took, takes);
         QTEST(rig.comm.InBufferCount(), "left");
+    }
+
+    // Exit, or the end of the session, while a search runs: the search runs
+    // to its end, and the meter it finds gets "S" and then "R", "U" as at
+    // Exit. Once the session has ended no box may hold the program up: a
+    // port that fails to open is said on standard error and in the trace.
+    void endDuringASearch_data()
+    {
+        QTest::addColumn<bool>("sessionEnd");
+        QTest::newRow("Exit") << false;
+        QTest::newRow("session end, a port failing") << true;
+    }
+    void endDuringASearch()
+    {
+        QFETCH(bool, sessionEnd);
+        TestRig rig;
+        QTemporaryDir dir;
+        LineTrace trace(dir.filePath("trace"), &rig.console);
+        rig.platform.trace = &trace;
+        rig.comm.SetPort(1, PortState::Available, std::make_shared<ScriptedMeter>(""));  // no answer
+        rig.comm.SetPort(2, PortState::Available);
+        rig.comm.SetPort(3, PortState::Available, std::make_shared<ScriptedMeter>());
+        frmMain& form = rig.Make();
+        rig.comm.ClearLog();
+        QTimer::singleShot(300, &form, [&] {
+            if (!sessionEnd)
+                return form.cmdExit->click();
+            rig.comm.SetPort(2, PortState::Missing);  // gone after the pass's probe
+            form.Session_End();
+        });
+        form.cmdConnect->click();
+        VerifyLog(rig.comm, QString("open1 1: ~ 1:R 1:U ~ 1:H ~ 1:H 1:V ~ close1 %1 open3 3: ~ 3:H ~ 3:H 3:V ~ close3 "
+                                    "open3 3:S 3:R 3:U")
+                                .arg(sessionEnd ? "~" : "open2 2: ~ 2:H ~ 2:H 2:V ~ close2"));
+        QCOMPARE(rig.console.lines, sessionEnd ? QStringList{"qz-ruvude-zivo: Open Comms Port: Error Opening Comm2:9600,n,8,1"}
+                                               : QStringList{});
+        QFile file(dir.filePath("trace"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().contains("MESSAGE \"Open Comms Port\" \"Error Opening Comm2:9600,n,8,1\""), sessionEnd);
+        form.Form_Activate();  // returns at once: the program ends
+        QVERIFY(QuitRequested && !rig.comm.PortOpen());
+        QCOMPARE(rig.comm.Rescans(), 3);  // start-up, and the two probes of one Connect
     }
 
     void retryCancelAndSearchingAgain()

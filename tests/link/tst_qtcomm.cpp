@@ -8,9 +8,18 @@
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
+#include "link/TerminalIo.h"
 
+#include "Timing.h"
+
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -19,6 +28,100 @@
 using namespace PortReport;
 Q_DECLARE_METATYPE(PortReport::Facts)
 Q_DECLARE_METATYPE(PortReport::SystemInfo)
+
+namespace {
+
+// A pseudo-terminal whose device side another program has left at 4800 baud
+// with hardware handshaking; the test holds the master side.
+struct Pty {
+    int master = -1, slave = -1;
+    QString name;
+    Pty()
+    {
+        char path[256] = {};
+        termios line{};
+        ::cfmakeraw(&line);
+        ::cfsetospeed(&line, B4800);
+        ::cfsetispeed(&line, B4800);
+        line.c_cflag |= CRTSCTS;
+        if (::openpty(&master, &slave, path, &line, nullptr) == 0)
+            name = QString::fromLatin1(path);
+        qputenv(PortMap::OverrideVariable, name.toLocal8Bit());
+    }
+    ~Pty()
+    {
+        ::close(slave);
+        ::close(master);
+    }
+    QByteArray Read(qsizetype count, int ms = 2000) const
+    {
+        QByteArray got;
+        char buf[512];
+        pollfd p{master, POLLIN, 0};
+        while (got.size() < count && ::poll(&p, 1, ms) > 0) {
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, n);
+        }
+        return got;
+    }
+    speed_t DeviceSpeed() const
+    {
+        termios line{};
+        ::tcgetattr(slave, &line);
+        return ::cfgetospeed(&line);
+    }
+};
+
+// The system's own calls, each noted with the line speed the device had at
+// that moment; a drain can be made to take its time, or to go on until the
+// output is thrown away, and writes to find no room.
+struct WatchedIo : TerminalIo {
+    SystemTerminalIo real;
+    int drainMs = 0;  // -1: never drains
+    bool full = false;
+    std::mutex mutex;
+    std::condition_variable discarded;
+    bool wasDiscarded = false;
+    QStringList calls;
+    QElapsedTimer clock;
+
+    void Note(const QString& what, int fd)
+    {
+        termios line{};
+        ::tcgetattr(fd, &line);
+        const std::lock_guard<std::mutex> lock(mutex);
+        calls << QString("%1 %2").arg(what).arg(::cfgetospeed(&line) == B9600 ? "9600" : "other");
+    }
+    qint64 Write(int fd, const char* data, qint64 size, int& error) override
+    {
+        if (!full)
+            return real.Write(fd, data, size, error);
+        error = EAGAIN;
+        return -1;
+    }
+    void WaitWritable(int fd, int ms) override { real.WaitWritable(fd, ms); }
+    bool Drain(int fd, int& error) override
+    {
+        Note("drain", fd);
+        std::unique_lock<std::mutex> lock(mutex);
+        if (drainMs >= 0)
+            lock.unlock(), std::this_thread::sleep_for(std::chrono::milliseconds(drainMs));
+        else
+            discarded.wait_for(lock, std::chrono::seconds(2), [this] { return wasDiscarded; });
+        return real.Drain(fd, error);
+    }
+    void DiscardOutput(int fd) override
+    {
+        Note("discard", fd);
+        const std::lock_guard<std::mutex> lock(mutex);
+        wasDiscarded = true;
+        discarded.notify_all();
+    }
+};
+
+}  // namespace
 
 class TestQtComm : public QObject {
     Q_OBJECT
@@ -75,6 +178,85 @@ private slots:
         ::close(master);
     }
 
+    // Frames go to the device before Output returns, however much the meter
+    // has said that nobody read; what it said is still there to read, in order.
+    void framesLeaveWhateverHasArrived()
+    {
+        Pty pty;
+        QtCommControl comm;
+        QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1") && comm.setInBufferSize(100) &&
+                comm.setInputLen(1) && comm.setPortOpen(true));
+        QByteArray said;
+        for (int i = 0; i < 60; ++i)
+            said += "M," + QByteArray::number(800 + i) + "\r";
+        QCOMPARE(::write(pty.master, said.constData(), size_t(said.size())), ssize_t(said.size()));
+        QTest::qWait(50);  // events handled: the port takes it all in
+        QCOMPARE(comm.InBufferCount(), 100);
+        QVERIFY(comm.Output("R\r").ok && comm.Output("U\r").ok);
+        QCOMPARE(pty.Read(4, 0), QByteArray("R\rU\r"));  // already there: no waiting
+        QByteArray read;
+        while (comm.InBufferCount() > 0)
+            read += comm.Input();
+        QCOMPARE(read, said);
+    }
+
+    // No room in the output queue: Output gives up after its 100 ms and says so.
+    void writeWithoutRoomFails()
+    {
+        Pty pty;
+        auto io = std::make_shared<WatchedIo>();
+        QtCommControl comm(io);
+        QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true));
+        io->full = true;
+        QElapsedTimer took;
+        took.start();
+        const CommControl::Written written = comm.Output("R\r");
+        VERIFY_WAIT(took.nsecsElapsed() / 1e9, 0.1);
+        QVERIFY(!written.ok);
+        QCOMPARE(written.failure, QString("no room in the output queue within 100 ms (0 of 2 bytes written)"));
+    }
+
+    // Closing drains the output while the meter's settings are still in
+    // force, throws away what has not left after 250 ms, and only then lets
+    // the device's old settings (4800 baud, handshaking) back and closes it.
+    void closeDrainsThenRestores_data()
+    {
+        QTest::addColumn<int>("drainMs");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("drains at once") << 0 << QStringList{"drain 9600"};
+        QTest::newRow("drains within the bound") << 190 << QStringList{"drain 9600"};
+        QTest::newRow("never drains") << -1 << QStringList{"drain 9600", "discard 9600"};
+    }
+    void closeDrainsThenRestores()
+    {
+        QFETCH(int, drainMs);
+        Pty pty;
+        auto io = std::make_shared<WatchedIo>();
+        io->drainMs = drainMs;
+        QtCommControl comm(io);
+        QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1") && comm.setPortOpen(true));
+        QCOMPARE(pty.DeviceSpeed(), speed_t(B9600));
+        QVERIFY(comm.Output("U\r").ok);
+        QElapsedTimer took;
+        took.start();
+        QVERIFY(comm.setPortOpen(false));
+        const double seconds = took.nsecsElapsed() / 1e9;
+        if (drainMs < 0)
+            VERIFY_WAIT(seconds, 0.25);
+        else
+            VERIFY_TIME(seconds, drainMs / 1000.0, 0.25);
+        QTEST(io->calls, "calls");
+        termios line{};
+        QCOMPARE(::tcgetattr(pty.slave, &line), 0);
+        QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
+        QCOMPARE(line.c_cflag & CRTSCTS, tcflag_t(CRTSCTS));
+        QCOMPARE(pty.Read(2), QByteArray("U\r"));
+        // Nothing written since the open: nothing to drain.
+        io->calls.clear();
+        QVERIFY(comm.setPortOpen(true) && comm.setPortOpen(false));
+        QCOMPARE(io->calls, QStringList());
+    }
+
     void portMap_data()
     {
         QTest::addColumn<int>("n");
@@ -104,6 +286,43 @@ private slots:
                                                         "/dev/rfcomm0", "/dev/ttyS2", "/dev/ttyS10"}));
         QTEST(PortMap::Resolve(n, override == "<unset>" ? std::nullopt : std::optional<QString>(override), system, windows),
               "device");
+    }
+
+    // The system's list is walked once per reading, and every number comes
+    // from that reading: an adapter plugged in later takes no number until
+    // the next. A second name for one device is no port of its own.
+    void oneReadingPerProbe()
+    {
+        qunsetenv(PortMap::OverrideVariable);
+        QList<PortMap::SystemPort> system{{"/dev/ttyUSB1", {}, {}, {}, {}, {}}};
+        int walks = 0;
+        QtCommControl comm({}, [&] {
+            ++walks;
+            return system;
+        });
+        comm.RescanPorts();
+        for (int n = 1; n <= 16; ++n)
+            QCOMPARE(comm.setCommPort(n), n == 1);
+        system.prepend({"/dev/ttyUSB0", {}, {}, {}, {}, {}});  // plugged in after the search
+        QVERIFY(comm.setCommPort(1));
+        QCOMPARE(comm.DevicePath(), QString("/dev/ttyUSB1"));
+        QCOMPARE(walks, 1);
+        comm.RescanPorts();
+        QVERIFY(comm.setCommPort(1));
+        QCOMPARE(comm.DevicePath(), QString("/dev/ttyUSB0"));
+        QCOMPARE(walks, 2);
+
+        Pty pty;
+        QTemporaryDir dir;
+        const QString link = dir.filePath("by-id-link");
+        QVERIFY(QFile::link(pty.name, link));
+        qputenv(PortMap::OverrideVariable, (link + "," + pty.name).toLocal8Bit());
+        comm.RescanPorts();
+        QCOMPARE(walks, 2);  // the override says it all
+        QVERIFY(comm.setCommPort(1) && !comm.setCommPort(2));
+        QCOMPARE(comm.Ports().SameAs(2), 1);
+        QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true));
+        QCOMPARE(comm.DevicePath(), link);  // named as the map gives it
     }
 
     void portReportLine_data()

@@ -3,6 +3,9 @@
 #include "MemoryCommControl.h"
 #include "link/LineTrace.h"
 #include "link/TracingCommControl.h"
+#include "HeardConsole.h"
+
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -49,6 +52,19 @@ private slots:
         QVERIFY(comm.setPortOpen(true));
         memory.Vanish();
         QTRY_COMPARE(lostReports, 1);
+        now = 10;
+        comm.Output("S\r");  // the port still reads as open, but nothing reaches the line
+        QVERIFY(comm.setPortOpen(false));
+        now = 11;  // lost, and closed before anyone heard of it: LOST all the same, once
+        QVERIFY(comm.setPortOpen(true));
+        memory.Vanish();
+        QVERIFY(comm.setPortOpen(false));
+        now = 12;  // a line that takes nothing
+        QVERIFY(comm.setPortOpen(true));
+        memory.Stall();
+        comm.Output("U\r");
+        QTest::qWait(20);
+        QCOMPARE(lostReports, 1);
 
         QFile file(dir.filePath("trace"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -64,7 +80,36 @@ private slots:
                  "7.000000 CLOSE Comm1 /dev/mem1\n"
                  "8.000000 TX-DROPPED \"R\\r\"\n"
                  "9.000000 OPEN Comm1 /dev/mem1\n"
-                 "9.000000 LOST Comm1 /dev/mem1\n");
+                 "9.000000 LOST Comm1 /dev/mem1\n"
+                 "10.000000 TX-FAILED \"S\\r\" device lost\n"
+                 "10.000000 CLOSE Comm1 /dev/mem1\n"
+                 "11.000000 OPEN Comm1 /dev/mem1\n"
+                 "11.000000 LOST Comm1 /dev/mem1\n"
+                 "11.000000 CLOSE Comm1 /dev/mem1\n"
+                 "12.000000 OPEN Comm1 /dev/mem1\n"
+                 "12.000000 TX-FAILED \"U\\r\" no room in the output queue within 100 ms (0 of 2 bytes written)\n");
+    }
+
+    // A trace that cannot be written stops, is said once, and takes nothing
+    // else with it; a FIFO nobody reads is refused at once, not waited on.
+    void unwritableTraces()
+    {
+        HeardConsole console;
+        LineTrace full("/dev/full", &console);
+        QVERIFY(full.IsOpen());
+        full.Started("qz-test 1.0");
+        full.Lost(1, "/dev/mem1");
+        QCOMPARE(console.lines, QStringList{"qz-ruvude-zivo: the trace to '/dev/full' stopped: No space left on device"});
+
+        QTemporaryDir dir;
+        const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        QElapsedTimer took;
+        took.start();
+        LineTrace unread(dir.filePath("fifo"), &console);
+        QVERIFY(!unread.IsOpen());
+        QCOMPARE(unread.ErrorString(), QString("no program is reading that FIFO"));
+        QVERIFY(took.elapsed() < 1000);
     }
 };
 

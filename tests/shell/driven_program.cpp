@@ -1,14 +1,17 @@
-// The program as main() starts it, on the real serial control, with a script
-// of clicks for tests that end it from outside (signals). Arguments name the
-// clicks, made once the window is up: "connect" presses Connect, "sweep" then
-// presses SWEEP once a meter is connected. What happens is printed on stdout,
-// one line each: "window", "connected", "sweeping", "modal <title>" (a modal
-// window or box came up), and the exit status is the program's own.
+// The program as main() starts it (its command line, its serial control, its
+// start-up), with a script of clicks for tests that end it from outside. The
+// arguments are the program's own; DRIVEN_CLICKS names the clicks, made once
+// the window is up: "connect" presses Connect, "sweep" then presses SWEEP
+// once a meter is connected, "disconnect" and "exit" press those, "pause"
+// lets half a second pass. What happens is printed on stdout, one line
+// each: "window", "connected", "sweeping", "modal <title>" (a modal window or
+// box came up), and the exit status is the program's own.
+#include "shell/Entry.h"
 #include "shell/frmMain.h"
-#include "shell/qzStartup.h"
 
 #include <QApplication>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -29,41 +32,43 @@ frmMain* ShownWindow()
     return nullptr;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Runs as the program's application object is made.
+void StartDriving()
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("qz Ruvude Zivo");
-    QApplication::setQuitOnLastWindowClosed(false);
-    const QStringList script = app.arguments().mid(1);
+    const QStringList script = qEnvironmentVariable("DRIVEN_CLICKS").split(' ', Qt::SkipEmptyParts);
+    auto* app = QCoreApplication::instance();
 
     // Watches for modal windows; fires inside the program's own waits too.
-    QTimer watch;
-    QWidget* lastModal = nullptr;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* watch = new QTimer(app);
+    QObject::connect(watch, &QTimer::timeout, [lastModal = static_cast<QWidget*>(nullptr)]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && modal != lastModal)
             Say("modal", modal->windowTitle());
         lastModal = modal;
     });
-    watch.start(20);
+    watch->start(20);
 
     // Clicks, one at a time; each runs to its end (a sweep runs on in here).
-    QTimer clicks;
-    int next = 0;
-    QObject::connect(&clicks, &QTimer::timeout, [&] {
+    auto* clicks = new QTimer(app);
+    QObject::connect(clicks, &QTimer::timeout, [clicks, script, next = 0]() mutable {
         frmMain* form = ShownWindow();
         if (!form)
             return;
         if (next == 0)
             Say("window");
         if (next >= script.size()) {
-            clicks.stop();
+            clicks->stop();
             return;
         }
         const QString click = script.at(next++);
-        if (click == "connect") {
+        if (click == "pause") {
+            clicks->stop();
+            QTimer::singleShot(500, clicks, qOverload<>(&QTimer::start));
+        } else if (click == "exit") {
+            form->cmdExit->click();
+        } else if (click == "disconnect") {
+            form->cmdConnect->click();
+        } else if (click == "connect") {
             form->cmdConnect->click();
             if (form->Connected)
                 Say("connected");
@@ -72,7 +77,14 @@ int main(int argc, char** argv)
             form->cmdSweep->click();
         }
     });
-    clicks.start(20);
+    clicks->start(20);
+}
 
-    return qzStartup::Main();
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(StartDriving)
+
+int main(int argc, char** argv)
+{
+    return Entry::Run(argc, argv);
 }

@@ -11,7 +11,10 @@
 #include <QtTest>
 
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace {
 
@@ -54,6 +57,8 @@ private slots:
         QVERIFY(m_holder.setCommPort(1) && m_holder.setPortOpen(true));
         QFile file(m_dir.filePath("notes.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(m_meter->device, m_dir.filePath("by-id-link")));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600), 0);
     }
 
     void runsWithoutADisplay_data()
@@ -81,6 +86,10 @@ private slots:
             UsageError("--trace needs a file name, or - for standard error."));
         row("unwritable trace", {"--trace", "/nonexistent-qz/t"}, unset, 2, none,
             "qz-ruvude-zivo: cannot write the trace to '/nonexistent-qz/t': No such file or directory\n");
+        row("trace to a FIFO nobody reads", {"--trace", "$FIFO"}, unset, 2, none,
+            "qz-ruvude-zivo: cannot write the trace to '$FIFO': no program is reading that FIFO\n");
+        row("one device under two names", {"--list-ports", "--ports", "$LINK,$METER"}, unset, 0,
+            "Comm1: $LINK: ok\nComm2: $METER: same device as Comm1\n", none);
         row("every kind of port", {"--list-ports", "--ports", "$METER,$FILE,$MISSING,,$DIR,/dev/null"}, unset, 0,
             "Comm1: $METER: ok\nComm2: $FILE: not a serial device\nComm3: $MISSING: missing\n"
             "Comm5: $DIR: not a serial device\nComm6: /dev/null: not a serial device\n",
@@ -106,22 +115,71 @@ private slots:
                 .replace("$HELD", m_heldMeter->device)
                 .replace("$FILE", m_dir.filePath("notes.txt"))
                 .replace("$MISSING", m_dir.filePath("unplugged"))
-                .replace("$DIR", m_dir.path());
+                .replace("$DIR", m_dir.path())
+                .replace("$LINK", m_dir.filePath("by-id-link"))
+                .replace("$FIFO", m_dir.filePath("fifo"));
         };
         for (QString& arg : args)
             arg = fill(arg);
-        const qsizetype opens = m_meter->Entries("OPEN").size() + (out.contains("$METER: ok") ? 1 : 0);
+        const qsizetype opens = m_meter->Entries("OPEN").size() + (out.contains(": ok") ? 1 : 0);
         QMap<QString, QString> env;
         if (!variable.isNull())
             env.insert("QZ_SERIAL_PORTS", fill(variable));
         const Ran ran = RunWithoutDisplay(Program, args, env);
         QCOMPARE(ran.out, fill(out));
-        QCOMPARE(ran.err, err);
+        QCOMPARE(ran.err, fill(err));
         QCOMPARE(ran.status, status);
         // A usable device is opened once, closed, and sent nothing.
         QVERIFY(m_meter->WaitFor([&] { return m_meter->Entries("CLOSE").size() == opens; }));
         QCOMPARE(m_meter->Entries("OPEN").size(), opens);
         QCOMPARE(m_meter->Frames(), QStringList());
+    }
+
+    // A report whose reader has gone ends quietly, as coreutils end (by
+    // SIGPIPE, or without a word where SIGPIPE was ignored at start); any
+    // other write error is said, with a status of its own. A port the report
+    // had open is let go all the same.
+    void reportsOnAFailingOutput_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("output");  // "closed pipe", "closed pipe, SIGPIPE ignored", "/dev/full"
+        for (const char* option : {"--help", "--version", "--list-ports"})
+            for (const char* output : {"closed pipe", "closed pipe, SIGPIPE ignored", "/dev/full"})
+                QTest::addRow("%s, %s", option, output) << option << output;
+    }
+    void reportsOnAFailingOutput()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, output);
+        const qsizetype opens = m_meter->Entries("OPEN").size();
+        QProcess process;
+        process.setProcessEnvironment(NoDisplayEnvironment({{"QZ_SERIAL_PORTS", m_meter->device}}));
+        const bool full = output == "/dev/full", ignored = output.endsWith("ignored");
+        if (full)
+            process.setStandardOutputFile("/dev/full");
+        process.setChildProcessModifier([full, ignored] {
+            ::signal(SIGPIPE, ignored ? SIG_IGN : SIG_DFL);
+            int ends[2];
+            if (!full && ::pipe(ends) == 0) {
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::close(ends[0]);
+                ::close(ends[1]);
+            }
+        });
+        process.start(Program, {option});
+        QVERIFY(process.waitForFinished(20000));
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        if (full) {
+            QCOMPARE(err, QString("qz-ruvude-zivo: cannot write to standard output: No space left on device\n"));
+            QCOMPARE(process.exitCode(), 3);
+        } else {
+            QCOMPARE(err, QString());
+            QCOMPARE(process.exitStatus(), ignored ? QProcess::NormalExit : QProcess::CrashExit);
+            QCOMPARE(process.exitCode(), ignored ? 3 : SIGPIPE);
+        }
+        const qsizetype opened = option == "--list-ports" ? 1 : 0;
+        QVERIFY(m_meter->WaitFor([&] { return m_meter->Entries("CLOSE").size() == opens + opened; }));
+        QCOMPARE(m_meter->Entries("OPEN").size(), opens + opened);
     }
 
     void helpAndManPageNameTheSameOptions_data()

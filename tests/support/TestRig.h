@@ -2,6 +2,7 @@
 // A main window on fake surroundings: in-memory serial ports, message boxes
 // that must be expected, the real monotonic clock. Globals are reset for every rig.
 #include "FakeMessageBoxes.h"
+#include "HeardConsole.h"
 #include "MemoryCommControl.h"
 #include "Shows.h"
 #include "shell/Clock.h"
@@ -15,6 +16,7 @@ struct TestRig {
     MonotonicClock clock;
     MemoryCommControl comm;
     FakeMessageBoxes messages;
+    HeardConsole console;
     Platform platform;
     std::unique_ptr<frmMain> form;
 
@@ -24,6 +26,7 @@ struct TestRig {
         platform.comm = &comm;
         platform.clock = &clock;
         platform.messages = &messages;
+        platform.console = &console;
     }
     // Builds the window; with load, runs Form_Load as start-up does.
     frmMain& Make(bool load = true)

@@ -111,6 +111,7 @@ std::string Describe(const Faults& f)
         out += name;
     };
     add(f.chatty, "chatty");
+    add(f.talks, "talks");
     add(f.silent, "silent");
     add(f.lowercase, "lowercase");
     add(f.lfInside, "lf-inside");

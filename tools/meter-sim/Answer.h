@@ -10,6 +10,7 @@ namespace metersim {
 // be combined; the answer shapes apply in the order listed in the .cpp.
 struct Faults {
     bool chatty = false;          // never falls quiet: sends a reading line every few ms
+    bool talks = false;           // sends reading lines from "S" (selected) until "I" or "U"
     bool silent = false;          // answers nothing
     bool lowercase = false;       // identity line in lower case
     bool lfInside = false;        // a line feed inside the identity line

@@ -69,6 +69,8 @@ const char* const Usage =
     "\n"
     "Faults:\n"
     "  --chatty             never falls quiet: keeps sending \"M,800\" lines\n"
+    "  --talks              once selected (\"S\") keeps sending \"M,800\" lines, until\n"
+    "                       \"I\" or \"U\" or the device is closed; quiet after \"H\" before that\n"
     "  --silent             answers nothing\n"
     "  --late               answers 0.9 s after \"V\", too late to be read\n"
     "  --lowercase          identity line in lower case\n"
@@ -162,6 +164,8 @@ Options ParseOptions(int argc, char** argv)
             o.faults.garbage = true;
         } else if (arg == "--chatty") {
             o.faults.chatty = true;
+        } else if (arg == "--talks") {
+            o.faults.talks = true;
         } else if (arg == "--silent") {
             o.faults.silent = true;
         } else if (arg == "--late") {
@@ -231,6 +235,7 @@ private:
     long m_frames = 0;               // frames received
     std::deque<double> m_answersDue; // when each asked-for identity line is due
     double m_nextChatter = 0;
+    bool m_selected = false;         // --talks: "S" came, and no "I", "U" or close since
     double m_hangupUntil = 0;        // master side not polled until then
     int m_openers = 0;               // opens of the device by others, minus closes
     bool m_tracking = false;         // opens and closes are being watched
@@ -297,6 +302,8 @@ void Meter::ReadInotify()
                     --m_openers;
                 if (m_openers == 0 && m_slave >= 0)
                     tcflush(m_slave, TCIFLUSH);
+                if (m_openers == 0)
+                    m_selected = false;
                 m_log.Line("CLOSE");
             }
             p += sizeof(inotify_event) + event->len;
@@ -333,6 +340,12 @@ void Meter::Frame(const std::string& text)
     m_log.Line("RX " + Quote(text));
     if (text == "V" && !m_options.faults.silent)
         m_answersDue.push_back(Now() + m_options.answerDelay);
+    if (m_options.faults.talks && (text == "S" || text == "I" || text == "U")) {
+        // A meter that reports its readings while it is selected.
+        if (!m_selected && text == "S")
+            m_nextChatter = Now();
+        m_selected = text == "S";
+    }
     // Every other command is the meter's own business and needs no answer.
     if (m_options.dropAfter >= 0 && m_frames >= m_options.dropAfter)
         Drop();
@@ -377,7 +390,7 @@ int Meter::PollTimeoutMs(double now) const
     };
     if (!m_answersDue.empty())
         consider(m_answersDue.front());
-    if (m_options.faults.chatty)
+    if (m_options.faults.chatty || m_selected)
         consider(m_nextChatter);
     if (m_hangupUntil > now)
         consider(m_hangupUntil);
@@ -458,7 +471,7 @@ int Meter::Run()
             m_answersDue.pop_front();
             Send(IdentityAnswer(m_options.identity, m_options.faults, m_random));
         }
-        if (m_options.faults.chatty && m_nextChatter <= later) {
+        if ((m_options.faults.chatty || m_selected) && m_nextChatter <= later) {
             // A real chatty meter sends whether anyone listens or not; what
             // it sends to a closed port is lost, so only send while open.
             if (!m_tracking || m_openers > 0) {
