@@ -284,7 +284,8 @@ CommControl::Written QtCommControl::Output(const QByteArray& bytes)
     return {};
 #else
     m_serial.write(bytes);
-    if (!m_lost && m_serial.bytesToWrite() > 0 && !m_serial.waitForBytesWritten(WriteTimeoutMs) && !m_lost)
+    // write() can report a vanished device at once, through OnError.
+    if (m_serial.bytesToWrite() > 0 && !m_serial.waitForBytesWritten(WriteTimeoutMs) && !m_lost)
         return {false, QStringLiteral("no room in the output queue within %1 ms").arg(WriteTimeoutMs)};
     if (m_lost) {
         DropDevice();

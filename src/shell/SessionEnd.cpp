@@ -106,17 +106,17 @@ bool SessionEnd::eventFilter(QObject* watched, QEvent* event)
 
 void SessionEnd::SignalArrived()
 {
-    int signal = 0;
 #ifdef Q_OS_UNIX
     // Take every byte waiting: several signals in a row end the program once,
     // as the first of them.
+    int signal = 0;
     unsigned char bytes[64];
     for (ssize_t n; (n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0;)
         if (signal == 0)
             signal = bytes[0];
-#endif
     if (signal != 0)
         End(signal);
+#endif
 }
 
 void SessionEnd::End(int signal)

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -114,7 +115,11 @@ private slots:
         QFETCH(QString, state);
         QFETCH(QStringList, last);
         MeterSim sim(simOptions);
-        Driven program(sim.device, clicks, args, ignored, args.contains("--trace"));
+        QTemporaryDir dir;
+        const bool traceGone = args.contains("--trace");  // traced to standard error, whose reader has gone
+        if (!traceGone)
+            args << "--trace" << dir.filePath("trace");
+        Driven program(sim.device, clicks, args, ignored, traceGone);
         QVERIFY(program.Said("connected"));
         if (state == "box") {  // the meter lost: its box waits for an answer nobody gives
             sim.process.kill();
@@ -143,6 +148,16 @@ private slots:
         QCOMPARE(frames.count("R"), last.count("R"));
         if (state == "sweep")
             QVERIFY(frames.at(frames.size() - 3).startsWith('N'));
+        if (traceGone)
+            return;
+        // The trace says TX for exactly the frames the meter got.
+        QFile trace(dir.filePath("trace"));
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        QStringList traced;
+        for (const QString& line : QString::fromLatin1(trace.readAll()).split('\n'))
+            if (line.section(' ', 1, 1) == "TX")
+                traced << line.section(' ', 2).chopped(3).mid(1);  // "N000\r" -> N000
+        QCOMPARE(traced, frames);
     }
 
     // In the program itself: which signals end it, and which of the session
