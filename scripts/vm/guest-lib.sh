@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers of the checks inside the VM stage's guest. Source it with OUT set
 # to the output folder shared with the host (9p, not cached: what the host
 # writes there, the simulator's log and the answers to requests, is read
@@ -9,20 +10,11 @@ fail() {
     echo "FAILED: $*"
     exit 1
 }
+source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
 
 # The guest's clock in seconds since boot, for figures.
 uptime_s() { cut -d' ' -f1 /proc/uptime; }
 
-# wait_for SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
-wait_for() {
-    local tries=$(($1 * 10))
-    shift
-    until "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
 
 # request WORD: asks the host to act on the virtual machine ("pull": take the
 # adapter out, "plug": put it back, "bounce": both at once) and waits for it

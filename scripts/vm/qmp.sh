@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A client of QEMU's monitor protocol (QMP) for the VM stage, over the
 # monitor's Unix socket through socat. Source it. Every line QEMU sends, the
 # replies and the events between them, is appended to QMP_LOG.
