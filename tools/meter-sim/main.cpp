@@ -402,7 +402,7 @@ void Meter::ReadMaster()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0 || (n < 0 && errno == EIO)) {
+        if (n == 0 || errno == EIO) {  // n is 0 or -1 here
             // No device side open (cannot happen while ours is held, but be
             // safe), or with --device the other end hung up: look again a
             // little later instead of spinning.
