@@ -12,8 +12,10 @@ fail() {
 }
 source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
 
-# The guest's clock in seconds since boot, for figures.
+# The guest's clock in seconds since boot, for figures, and the seconds
+# since such a reading.
 uptime_s() { cut -d' ' -f1 /proc/uptime; }
+since() { awk -v from="$1" -v now="$(uptime_s)" 'BEGIN { printf "%.2f", now - from }'; }
 
 
 # request WORD: asks the host to act on the virtual machine ("pull": take the
