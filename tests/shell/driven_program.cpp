@@ -1,18 +1,29 @@
 // The program as main() starts it (its command line, its serial control, its
 // start-up), with a script of clicks for tests that end it from outside. The
-// arguments are the program's own; DRIVEN_CLICKS names the clicks, made once
-// the window is up: "connect" presses Connect, "sweep" then presses SWEEP
-// once a meter is connected, "disconnect" and "exit" press those, "pause"
-// lets half a second pass. What happens is printed on stdout, one line
-// each: "window", "connected", "sweeping", "modal <title>" (a modal window or
-// box came up), and the exit status is the program's own.
+// arguments are the program's own (--trace FILE, ...); DRIVEN_CLICKS names
+// the clicks, made once the window is up: "connect" presses Connect (and
+// "connected" is said when a meter answered), "sweep" presses SWEEP,
+// "disconnect" and "exit" press those, "pause" lets half a second pass. What
+// happens is printed on stdout, one line each: "window", "connected",
+// "sweeping", "modal <title>" (a modal window or box came up), "answered
+// <title>", and the exit status is the program's own.
+//
+// DRIVEN_ANSWER=PATH answers a box that is up (with its OK or default button)
+// once PATH exists, so that whoever drives the run decides when the click
+// under the box ends and the next one comes. Without it a box waits for an
+// answer nobody gives.
 #include "shell/Entry.h"
 #include "shell/frmMain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
-#include <QToolButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -32,21 +43,72 @@ frmMain* ShownWindow()
     return nullptr;
 }
 
+void Answer(QWidget* modal)
+{
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        QAbstractButton* button = box->defaultButton();
+        if (!button)
+            button = box->button(QMessageBox::Ok);
+        if (button) {
+            button->click();
+            return;
+        }
+    }
+    modal->close();
+}
+
+// Says "modal <title>" as soon as a modal window or box is shown (inside the
+// program's own waits too) and answers it once the answer file exists. Both
+// come from events, not from polling, so while a box waits the driver adds no
+// work of its own to what is measured of the program.
+class Boxes : public QObject {
+public:
+    explicit Boxes(const QString& answerWhen, QObject* parent) : QObject(parent), m_answerWhen(answerWhen)
+    {
+        qApp->installEventFilter(this);
+        if (!answerWhen.isEmpty()) {
+            m_folder.addPath(QFileInfo(answerWhen).absolutePath());
+            QObject::connect(&m_folder, &QFileSystemWatcher::directoryChanged, this, [this] { AnswerIfDue(); });
+        }
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* window = static_cast<QWidget*>(watched);
+            if (window->isWindow() && window->isModal()) {
+                Say("modal", window->windowTitle());
+                m_box = window;
+                QTimer::singleShot(0, this, [this] { AnswerIfDue(); });
+            }
+        }
+        return false;
+    }
+
+private:
+    void AnswerIfDue()
+    {
+        if (m_answerWhen.isEmpty() || !m_box || !m_box->isVisible() || !QFileInfo::exists(m_answerWhen))
+            return;
+        QWidget* box = m_box;
+        m_box = nullptr;
+        Say("answered", box->windowTitle());
+        Answer(box);
+    }
+
+    QString m_answerWhen;
+    QFileSystemWatcher m_folder;
+    QPointer<QWidget> m_box;
+};
+
 // Runs as the program's application object is made.
 void StartDriving()
 {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;  // --list-ports: no window to drive
     const QStringList script = qEnvironmentVariable("DRIVEN_CLICKS").split(' ', Qt::SkipEmptyParts);
     auto* app = QCoreApplication::instance();
-
-    // Watches for modal windows; fires inside the program's own waits too.
-    auto* watch = new QTimer(app);
-    QObject::connect(watch, &QTimer::timeout, [lastModal = static_cast<QWidget*>(nullptr)]() mutable {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != lastModal)
-            Say("modal", modal->windowTitle());
-        lastModal = modal;
-    });
-    watch->start(20);
+    new Boxes(qEnvironmentVariable("DRIVEN_ANSWER"), app);
 
     // Clicks, one at a time; each runs to its end (a sweep runs on in here).
     auto* clicks = new QTimer(app);

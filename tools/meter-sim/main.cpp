@@ -10,6 +10,11 @@
 // time the program under test closed the device the master side would read EIO
 // until the device was opened again, and the terminal settings would fall back
 // to a cooked, echoing line.
+//
+// With --device it is the meter on a terminal that already exists instead: the
+// host end of a virtual machine's emulated USB serial adapter, or a real serial
+// port wired to the one the program uses. The program then opens its own
+// device somewhere out of sight, so opens and closes are not tracked.
 #include "Answer.h"
 
 #include <fcntl.h>
@@ -42,6 +47,7 @@ struct Options {
     long dropAfter = -1;       // close the device after this many frames
     unsigned long seed = 1;    // for the bytes of --noise and --garbage
     std::string logPath;
+    std::string devicePath;    // an existing terminal to answer on, instead of a new pseudo-terminal
 };
 
 // The answer comes this long after "V" with --late: well after the 0.7 s in
@@ -86,6 +92,9 @@ const char* const Usage =
     "  --drop-after N       close the device and end after N frames\n"
     "\n"
     "Other:\n"
+    "  --device PATH        be the meter on this existing terminal device (the host end\n"
+    "                       of a virtual machine's serial adapter, a real serial port)\n"
+    "                       instead of a new pseudo-terminal; opens are then not logged\n"
     "  --log FILE           write the log to FILE instead of standard output\n"
     "  -h, --help           show this text\n"
     "\n"
@@ -141,6 +150,8 @@ Options ParseOptions(int argc, char** argv)
                 Fail("--delay needs a number of seconds, not '" + std::string(text) + "'");
         } else if (arg == "--log") {
             o.logPath = value();
+        } else if (arg == "--device") {
+            o.devicePath = value();
         } else if (arg == "--drop-after") {
             const char* text = value();
             char* end = nullptr;
@@ -213,6 +224,7 @@ public:
 
 private:
     bool OpenDevice();
+    bool UseDevice();
     void WatchDevice();
     void ReadInotify();
     void ReadMaster();
@@ -258,6 +270,36 @@ bool Meter::OpenDevice()
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     fcntl(m_master, F_SETFD, FD_CLOEXEC);
     fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    return true;
+}
+
+// --device: the meter's end of a line that already exists. It is read and
+// written like the pseudo-terminal's master side, in raw mode at 9600 baud
+// 8N1, and modem lines are ignored, so a real port works without a cable's
+// handshake.
+bool Meter::UseDevice()
+{
+    const char* path = m_options.devicePath.c_str();
+    m_master = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_master < 0) {
+        std::fprintf(stderr, "meter-sim: cannot open '%s': %s\n", path, std::strerror(errno));
+        return false;
+    }
+    termios raw{};
+    if (tcgetattr(m_master, &raw) != 0) {
+        std::fprintf(stderr, "meter-sim: '%s' is not a terminal device: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    cfmakeraw(&raw);
+    raw.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS);
+    raw.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    if (tcsetattr(m_master, TCSANOW, &raw) != 0) {
+        std::fprintf(stderr, "meter-sim: cannot set up '%s': %s\n", path, std::strerror(errno));
+        return false;
+    }
+    m_device = m_options.devicePath;
     return true;
 }
 
@@ -329,7 +371,8 @@ void Meter::Drop()
     m_pending.clear();
     m_log.Line("DROP");
     close(m_master);
-    close(m_slave);
+    if (m_slave >= 0)
+        close(m_slave);
     m_master = m_slave = -1;
     m_done = true;
 }
@@ -372,9 +415,10 @@ void Meter::ReadMaster()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EIO) {
+        if (n == 0 || errno == EIO) {  // n is 0 or -1 here
             // No device side open (cannot happen while ours is held, but be
-            // safe): look again a little later instead of spinning.
+            // safe), or with --device the other end hung up: look again a
+            // little later instead of spinning.
             m_hangupUntil = Now() + HangupRetry;
         }
         return;
@@ -411,9 +455,13 @@ int Meter::Run()
     m_signals = signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
     signal(SIGPIPE, SIG_IGN);
 
-    if (!OpenDevice())
+    if (m_options.devicePath.empty()) {
+        if (!OpenDevice())
+            return 1;
+        WatchDevice();
+    } else if (!UseDevice()) {
         return 1;
-    WatchDevice();
+    }
 
     // The first line of standard output is the device path, alone.
     std::printf("%s\n", m_device.c_str());
