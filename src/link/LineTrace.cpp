@@ -3,7 +3,11 @@
 #include "shell/CommandLine.h"
 #include "shell/Console.h"
 
+#include <QDateTime>
+
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -24,8 +28,8 @@ QString Port(int comm, const QString& device)
 
 }  // namespace
 
-LineTrace::LineTrace(const QString& path, Console* console, TimeSource now)
-    : m_path(path), m_console(console), m_now(std::move(now))
+LineTrace::LineTrace(const QString& path, Console* console, TimeSource now, WallSource wall)
+    : m_path(path), m_console(console), m_now(std::move(now)), m_wall(std::move(wall))
 {
     // Unbuffered: every line goes to the system in one write as it is made.
     const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
@@ -106,9 +110,41 @@ void LineTrace::Write(double at, const char* kind, const QString& details)
                            .arg(QLatin1String(CommandLine::ProgramName), m_path, why));
 }
 
+LineTrace::WallTime LineTrace::SystemWallTime()
+{
+    WallTime wall;
+#ifdef Q_OS_UNIX
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm local {};
+    ::localtime_r(&now.tv_sec, &local);
+    wall.seconds = now.tv_sec;
+    wall.microseconds = static_cast<int>(now.tv_nsec / 1000);
+    wall.utcOffsetSeconds = static_cast<int>(local.tm_gmtoff);
+#else
+    const QDateTime now = QDateTime::currentDateTime();
+    wall.seconds = now.toSecsSinceEpoch();
+    wall.microseconds = static_cast<int>(now.time().msec()) * 1000;
+    wall.utcOffsetSeconds = now.offsetFromUtc();
+#endif
+    return wall;
+}
+
+QString LineTrace::FormatWall(const WallTime& wall)
+{
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(wall.seconds, Qt::OffsetFromUTC, wall.utcOffsetSeconds);
+    const int offset = std::abs(wall.utcOffsetSeconds) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QString::asprintf(".%06d%c%02d:%02d", wall.microseconds, wall.utcOffsetSeconds < 0 ? '-' : '+', offset / 60,
+                             offset % 60);
+}
+
 void LineTrace::Started(const QString& program)
 {
-    Write("START", program);
+    // The stamp and the wall clock read back to back.
+    const double at = Now();
+    const WallTime wall = m_wall();
+    Write(at, "START", program + QStringLiteral(" wall=") + FormatWall(wall));
 }
 
 void LineTrace::Opened(int comm, const QString& device)

@@ -5,7 +5,11 @@
 //
 //   <seconds> <KIND> <details>
 //
-//   START qz-ruvude-zivo 2.0.0            the trace begins
+//   START qz-ruvude-zivo 2.0.0 wall=2026-05-01T10:22:33.123456+02:00
+//                                         the trace begins; wall= is the local
+//                                         time at which the monotonic clock
+//                                         read the stamp, so the trace lines up
+//                                         with the system log
 //   OPEN Comm1 /dev/ttyUSB0               a port was opened (the probe's too)
 //   OPEN-FAILED Comm2 /dev/ttyUSB1        a port with a device would not open
 //   CLOSE Comm1 /dev/ttyUSB0              a port was closed
@@ -38,12 +42,20 @@ class Console;
 class LineTrace {
 public:
     using TimeSource = std::function<double()>;
+    // A moment of the wall clock, and the local time's offset from UTC then.
+    struct WallTime {
+        qint64 seconds = 0;  // since 1970-01-01 00:00 UTC
+        int microseconds = 0;
+        int utcOffsetSeconds = 0;
+    };
+    using WallSource = std::function<WallTime()>;
 
     // Opens `path` for writing, emptying it ("-": standard error). A FIFO
     // that no program reads is refused rather than waited for. Whether that
     // worked: IsOpen(), and ErrorString() says why not. `console` hears, once,
     // that the trace stopped.
-    explicit LineTrace(const QString& path, Console* console = nullptr, TimeSource now = MonotonicSeconds);
+    explicit LineTrace(const QString& path, Console* console = nullptr, TimeSource now = MonotonicSeconds,
+                       WallSource wall = SystemWallTime);
     LineTrace(const LineTrace&) = delete;
     LineTrace& operator=(const LineTrace&) = delete;
 
@@ -69,6 +81,10 @@ public:
     static QString Quote(const QByteArray& bytes);
     // The system's monotonic clock in seconds since its own origin.
     static double MonotonicSeconds();
+    // The system's wall clock, in local time.
+    static WallTime SystemWallTime();
+    // "2026-05-01T10:22:33.123456+02:00"
+    static QString FormatWall(const WallTime& wall);
 
 private:
     void Write(double at, const char* kind, const QString& details);
@@ -81,4 +97,5 @@ private:
     QString m_error;
     Console* m_console;
     TimeSource m_now;
+    WallSource m_wall;
 };

@@ -1,6 +1,7 @@
 #include "link/PortReport.h"
 
 #include "link/QtCommControl.h"
+#include "link/StableNames.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -57,16 +58,48 @@ Usability Classify(const Facts& facts)
     }
 }
 
-QString Text(Usability usability)
+namespace {
+
+// What to do about a device this user may not open, from the group that owns it.
+QString Remedy(const std::optional<DeviceAccess::Group>& group)
 {
-    switch (usability) {
+    if (!group)
+        return QStringLiteral("permission denied");
+    const QString name = group->name;
+    if (!group->mayUse) {
+        const QString whose = name == QLatin1String("root")
+                                  ? QStringLiteral("it belongs to root")
+                                  : QStringLiteral("the group %1 may not use it").arg(name);
+        return QStringLiteral("permission denied (%1: ask your administrator for a udev rule that lets a group "
+                              "such as dialout use it)")
+            .arg(whose);
+    }
+    if (!group->member) {
+        return QStringLiteral("permission denied (it belongs to the group %1: sudo usermod -aG %1 $USER, then log "
+                              "out and in again, or newgrp %1 for this shell)")
+            .arg(name);
+    }
+    if (!group->memberNow) {
+        return QStringLiteral("permission denied (you are in the group %1, but this login is older than that: "
+                              "log out and in again)")
+            .arg(name);
+    }
+    return QStringLiteral("permission denied");
+}
+
+}  // namespace
+
+QString Text(const Facts& facts)
+{
+    switch (Classify(facts)) {
     case Usability::Ok:
         return QStringLiteral("ok");
     case Usability::Busy:
+        if (facts.holder && !facts.holder->name.isEmpty())
+            return QStringLiteral("busy (held by %1, pid %2)").arg(facts.holder->name).arg(facts.holder->pid);
         return QStringLiteral("busy (held by another program)");
     case Usability::PermissionDenied:
-        return QStringLiteral("permission denied (add yourself to the dialout group: "
-                              "sudo usermod -aG dialout $USER, then log out and in again)");
+        return Remedy(facts.group);
     case Usability::NotSerial:
         return QStringLiteral("not a serial device");
     case Usability::Missing:
@@ -75,7 +108,7 @@ QString Text(Usability usability)
     return QStringLiteral("missing");
 }
 
-QString Line(int comm, const QString& device, const SystemInfo& info, Usability usability)
+QString Line(int comm, const QString& device, const SystemInfo& info, const Facts& facts)
 {
     QStringList known;
     for (const QString& text : {info.description, info.manufacturer})
@@ -85,8 +118,13 @@ QString Line(int comm, const QString& device, const SystemInfo& info, Usability 
         known << QStringLiteral("serial ") + info.serialNumber;
     if (info.vendorId && info.productId)
         known << QString::asprintf("%04x:%04x", *info.vendorId, *info.productId);
+    if (!info.driver.isEmpty())
+        known << QStringLiteral("driver ") + info.driver;
     const QString about = known.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(known.join(QLatin1String(", ")));
-    return QStringLiteral("Comm%1: %2%3: %4").arg(comm).arg(device, about, Text(usability));
+    QString line = QStringLiteral("Comm%1: %2%3: %4").arg(comm).arg(device, about, Text(facts));
+    for (const QString& name : info.stableNames)
+        line += QStringLiteral("\n    also ") + name;
+    return line;
 }
 
 Facts Examine(const QString& device)
@@ -103,6 +141,8 @@ Facts Examine(const QString& device)
     }
     facts.kind = S_ISCHR(status.st_mode) ? Facts::Kind::CharacterDevice : Facts::Kind::Other;
     facts.permitted = ::access(path.constData(), R_OK | W_OK) == 0;
+    if (!facts.permitted)
+        facts.group = DeviceAccess::GroupOf(device);
 #else
     // "COM3" is no file: only opening it tells.
     Q_UNUSED(device);
@@ -114,15 +154,23 @@ Facts Examine(const QString& device)
 
 SystemInfo InfoFor(const QString& device, const PortMap& map)
 {
+    SystemInfo info;
+    info.stableNames = StableNames::Of(device);
     if (!MayBeListed(device))
-        return {};
+        return info;
+    info.driver = StableNames::DriverOf(device);
     const QString real = QFileInfo(device).canonicalFilePath();
     for (const PortMap::SystemPort& port : map.System()) {
         if (port.location != device && QFileInfo(port.location).canonicalFilePath() != real)
             continue;
-        return {port.description, port.manufacturer, port.serialNumber, port.vendorId, port.productId};
+        info.description = port.description;
+        info.manufacturer = port.manufacturer;
+        info.serialNumber = port.serialNumber;
+        info.vendorId = port.vendorId;
+        info.productId = port.productId;
+        break;
     }
-    return {};
+    return info;
 }
 
 int Print(QtCommControl& comm, const LineWriter& write)
@@ -150,8 +198,10 @@ int Print(QtCommControl& comm, const LineWriter& write)
             comm.setPortOpen(false);
         }
         const Usability usability = Classify(facts);
+        if (usability == Usability::Busy)
+            facts.holder = DeviceAccess::HolderOf(device);
         anyUsable = anyUsable || usability == Usability::Ok;
-        if (!write(Line(n, device, InfoFor(device, map), usability)))
+        if (!write(Line(n, device, InfoFor(device, map), facts)))
             return 1;
     }
     if (!anyDevice)

@@ -2,10 +2,16 @@
 // --list-ports: Comm1 to Comm16 as Connect would see them now, one line for
 // each number that has a device:
 //
-//   Comm1: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001): ok
-//   Comm2: /dev/pts/4: busy (held by another program)
+//   Comm1: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, driver ftdi_sio): ok
+//       also /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
+//       also /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0
+//   Comm2: /dev/pts/4: busy (held by picocom, pid 4242)
 //   Comm3: /tmp/notes.txt: not a serial device
 //   Comm4: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: same device as Comm1
+//   Comm5: /dev/ttyUSB1 (...): permission denied (it belongs to the group uucp: sudo usermod -aG uucp $USER, ...)
+//
+// Below a device come its stable names, the ones to give --ports so that the
+// adapter keeps its number whatever order things are plugged in.
 //
 // The devices come from the serial control itself, so the port map is the
 // one Connect uses (QZ_SERIAL_PORTS included), read once for the whole
@@ -14,10 +20,12 @@
 // opening a device (missing, not a device, no permission) is told so; any
 // other device is opened once, the way the start-up probe opens it, closed
 // again, and sent nothing.
+#include "link/DeviceAccess.h"
 #include "link/PortMap.h"
 
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,6 +44,10 @@ struct Facts {
     // Only a character device this user may use is opened.
     bool opened = false;
     QSerialPort::SerialPortError openError = QSerialPort::NoError;
+    // A device this user may not use: its group, for the remedy that fits.
+    std::optional<DeviceAccess::Group> group;
+    // A busy device: who holds it, where the system shows that.
+    std::optional<DeviceAccess::Holder> holder;
 };
 
 // What the system knows of a device (all empty for a pseudo-terminal).
@@ -45,13 +57,15 @@ struct SystemInfo {
     QString serialNumber;
     std::optional<uint16_t> vendorId;
     std::optional<uint16_t> productId;
+    QString driver;           // the kernel driver ("ftdi_sio")
+    QStringList stableNames;  // its /dev/serial/by-id and by-path names
 };
 
 Usability Classify(const Facts& facts);
-// "ok", "busy (held by another program)", "permission denied (...)", ...
-QString Text(Usability usability);
-// One line of the report, without its line end.
-QString Line(int comm, const QString& device, const SystemInfo& info, Usability usability);
+// "ok", "busy (held by picocom, pid 4242)", "permission denied (the remedy)", ...
+QString Text(const Facts& facts);
+// The report's lines for one device, without the last line end.
+QString Line(int comm, const QString& device, const SystemInfo& info, const Facts& facts);
 
 // The file-system facts of a device, from its path alone (nothing is opened).
 Facts Examine(const QString& device);

@@ -15,13 +15,52 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #endif
 
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_LINUX
+// Root opens a terminal that another program holds in exclusive mode as if
+// it were free. For as long as this lives, the calling thread goes without
+// the privilege that lets it (CAP_SYS_ADMIN); it gets it back at the end.
+class WithoutAdminPrivilege {
+public:
+    WithoutAdminPrivilege()
+    {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        if (!(m_saved[0].effective & (1U << CAP_SYS_ADMIN)))
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~(1U << CAP_SYS_ADMIN);
+        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutAdminPrivilege()
+    {
+        if (m_dropped)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutAdminPrivilege(const WithoutAdminPrivilege&) = delete;
+    WithoutAdminPrivilege& operator=(const WithoutAdminPrivilege&) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_dropped = false;
+};
+#else
+struct WithoutAdminPrivilege {};
+#endif
 
 #ifdef Q_OS_UNIX
 // Errors by which a descriptor says its device has gone.
@@ -140,7 +179,7 @@ bool QtCommControl::setPortOpen(bool open)
     m_serial.setFlowControl(m_flow);
     // Everything that arrives is taken into m_received at once.
     m_serial.setReadBufferSize(0);
-    if (!m_serial.open(QIODevice::ReadWrite))
+    if (!OpenDevice())
         return false;
     // The port settings must have taken: a device that refuses 9600,n,8,1 is
     // no port for the meter.
@@ -161,6 +200,31 @@ bool QtCommControl::setPortOpen(bool open)
         // The port is open; only the RTS line could not be set.
         return false;
     }
+    return true;
+}
+
+bool QtCommControl::OpenDevice()
+{
+    m_openError = QSerialPort::NoError;
+    bool opened = false;
+    {
+        // Another program's exclusive mode does not keep root out; without
+        // that privilege for the open it does, as it keeps every user out.
+        const WithoutAdminPrivilege asAnyUser;
+        opened = m_serial.open(QIODevice::ReadWrite);
+    }
+    if (!opened) {
+        m_openError = m_serial.error();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // Terminal programs that take no lock file lock the device itself.
+    if (::flock(static_cast<int>(m_serial.handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        m_serial.close();
+        m_openError = QSerialPort::PermissionError;
+        return false;
+    }
+#endif
     return true;
 }
 

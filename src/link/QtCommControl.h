@@ -4,7 +4,9 @@
 // Comm n is mapped to a device by a PortMap reading (RescanPorts). Line
 // settings, buffer size, flow control and RTS are kept while the port is
 // closed and applied when it opens. A port that another program holds fails
-// to open (lock file and exclusive open).
+// to open: whether it holds the device by a lock file, by its exclusive mode
+// (TIOCEXCL, which keeps out even root here), or by an flock as picocom, tio
+// and pyserial take one. This control takes all three while the port is open.
 //
 // Frames are written straight into the system's output queue on the device's
 // descriptor before Output returns, whatever has arrived meanwhile: nothing
@@ -60,9 +62,10 @@ public:
     bool DeviceLost() const override { return m_lost; }
     // The reading the numbers are mapped from (read now if there is none yet).
     const PortMap& Ports();
-    // Why the last open failed, as QSerialPort saw it: NoError when the device
-    // opened but refused the meter's line settings.
-    QSerialPort::SerialPortError OpenError() const { return m_serial.error(); }
+    // Why the last open failed, as QSerialPort saw it (PermissionError also
+    // for another program's flock): NoError when the device opened but
+    // refused the meter's line settings.
+    QSerialPort::SerialPortError OpenError() const { return m_openError; }
 
     // Longest a write waits for room in the system's output queue.
     static constexpr int WriteTimeoutMs = 100;
@@ -73,6 +76,7 @@ public:
     static constexpr int ReceiveQueueLimit = 4096;
 
 private:
+    bool OpenDevice();
     bool ApplyRts();
     void OnError(QSerialPort::SerialPortError error);
     void MarkLost();
@@ -99,5 +103,6 @@ private:
     bool m_written = false;  // bytes written since the port opened
     unsigned m_generation = 0;  // counts opens, so a late loss report knows its own
     QByteArray m_received;
+    QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     std::function<void()> m_lostHandler;
 };

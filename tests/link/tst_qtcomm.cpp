@@ -8,6 +8,7 @@
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
+#include "link/StableNames.h"
 #include "link/TerminalIo.h"
 
 #include "Timing.h"
@@ -20,6 +21,8 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -178,6 +181,42 @@ private slots:
         ::close(master);
     }
 
+    // A device another program holds is busy however it holds it: an flock
+    // (picocom, tio, pyserial), its exclusive mode (which does not keep root
+    // out by itself), or our own lock file and flock from another control.
+    void busyMeansBusy_data()
+    {
+        QTest::addColumn<QString>("lock");
+        for (const char* lock : {"flock", "exclusive mode", "another control"})
+            QTest::newRow(lock) << lock;
+    }
+    void busyMeansBusy()
+    {
+        QFETCH(QString, lock);
+        Pty pty;
+        QtCommControl other, comm;
+        const int fd = ::open(pty.name.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        if (lock == "flock")
+            QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        else if (lock == "exclusive mode")
+            QCOMPARE(::ioctl(fd, TIOCEXCL), 0);
+        else
+            QVERIFY(other.setCommPort(1) && other.setPortOpen(true));
+        QVERIFY(comm.setCommPort(1) && !comm.setPortOpen(true));
+        QCOMPARE(comm.OpenError(), QSerialPort::PermissionError);
+        QCOMPARE(pty.Read(1, 0), QByteArray());  // nothing was written to it
+        ::ioctl(fd, TIOCNXCL);  // let go as the holder's last close would
+        ::close(fd);
+        other.setPortOpen(false);
+        // Free again; and while it is open here, it is locked for others.
+        QVERIFY(comm.setPortOpen(true));
+        const int again = ::open(pty.name.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(again >= 0);
+        QCOMPARE(::flock(again, LOCK_EX | LOCK_NB), -1);
+        ::close(again);
+    }
+
     // Frames go to the device before Output returns, however much the meter
     // has said that nobody read; what it said is still there to read, in order.
     void framesLeaveWhateverHasArrived()
@@ -325,23 +364,69 @@ private slots:
         QCOMPARE(comm.DevicePath(), link);  // named as the map gives it
     }
 
+    // How --list-ports shows a device: what the system knows of it, its
+    // stable names, and what stands in the way, with the remedy that fits
+    // the group the device belongs to (root is never refused, so only here).
     void portReportLine_data()
     {
         QTest::addColumn<Facts>("facts");
         QTest::addColumn<SystemInfo>("info");
         QTest::addColumn<QString>("line");
+        using Group = DeviceAccess::Group;
         const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {}) {
-            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error};
+            Facts facts;
+            facts.kind = Facts::Kind::CharacterDevice;
+            facts.permitted = permitted;
+            facts.opened = opened;
+            facts.openError = error;
+            return facts;
         };
+        const auto refused = [&](const Group& group) {
+            Facts facts = device(false, false);
+            facts.group = group;
+            return facts;
+        };
+        const auto held = [&](std::optional<DeviceAccess::Holder> holder) {
+            Facts facts = device(true, false, QSerialPort::PermissionError);
+            facts.holder = holder;
+            return facts;
+        };
+        SystemInfo adapter;
+        adapter.description = "FT232R USB UART";
+        adapter.manufacturer = "FTDI";
+        adapter.serialNumber = "A50285BI";
+        adapter.vendorId = 0x0403;
+        adapter.productId = 0x6001;
+        adapter.driver = "ftdi_sio";
+        adapter.stableNames = QStringList{"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
+                                          "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"};
+        SystemInfo halfAnId;
+        halfAnId.manufacturer = "ACME";
+        halfAnId.vendorId = 0x1234;
         const QString at = "Comm2: /dev/ttyUSB0: ";
-        QTest::newRow("USB adapter") << device(true, true)
-                                     << SystemInfo{"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001}
-                                     << "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001): ok";
-        QTest::newRow("half an id") << device(true, true) << SystemInfo{{}, "ACME", {}, 0x1234, {}}
-                                    << "Comm2: /dev/ttyUSB0 (ACME): ok";
-        QTest::newRow("no permission") << device(false, false) << SystemInfo{}
-                                       << at + "permission denied (add yourself to the dialout group: "
-                                               "sudo usermod -aG dialout $USER, then log out and in again)";
+        QTest::newRow("USB adapter") << device(true, true) << adapter
+                                     << "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, "
+                                        "driver ftdi_sio): ok\n"
+                                        "    also /dev/serial/by-id/usb-FTDI_A50285BI-if00-port0\n"
+                                        "    also /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
+        QTest::newRow("half an id") << device(true, true) << halfAnId << "Comm2: /dev/ttyUSB0 (ACME): ok";
+        QTest::newRow("not in its group") << refused({"uucp", true, false, false}) << SystemInfo{}
+                                          << at + "permission denied (it belongs to the group uucp: "
+                                                  "sudo usermod -aG uucp $USER, then log out and in again, "
+                                                  "or newgrp uucp for this shell)";
+        QTest::newRow("in its group since this login") << refused({"dialout", true, true, false}) << SystemInfo{}
+                                                       << at + "permission denied (you are in the group dialout, but "
+                                                               "this login is older than that: log out and in again)";
+        QTest::newRow("root's") << refused({"root", false, false, false}) << SystemInfo{}
+                                << at + "permission denied (it belongs to root: ask your administrator for a udev "
+                                        "rule that lets a group such as dialout use it)";
+        QTest::newRow("its group may not use it") << refused({"tty", false, true, true}) << SystemInfo{}
+                                                  << at + "permission denied (the group tty may not use it: ask your "
+                                                          "administrator for a udev rule that lets a group such as "
+                                                          "dialout use it)";
+        QTest::newRow("held by a program") << held(DeviceAccess::Holder{"picocom", 4242}) << SystemInfo{}
+                                           << at + "busy (held by picocom, pid 4242)";
+        QTest::newRow("held, nobody seen") << held(std::nullopt) << SystemInfo{} << at + "busy (held by another program)";
         QTest::newRow("gone since") << device(true, false, QSerialPort::DeviceNotFoundError) << SystemInfo{}
                                     << at + "missing";
         QTest::newRow("refuses 9600,n,8,1") << device(true, false) << SystemInfo{} << at + "not a serial device";
@@ -350,8 +435,35 @@ private slots:
     {
         QFETCH(Facts, facts);
         QFETCH(SystemInfo, info);
-        QFETCH(QString, line);
-        QCOMPARE(Line(2, "/dev/ttyUSB0", info, Classify(facts)), line);
+        QTEST(Line(2, "/dev/ttyUSB0", info, facts), "line");
+    }
+
+    // The stable names are the links that lead to the very device; the
+    // driver is the one sysfs names for its terminal.
+    void stableNames()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.filePath("serial"), sys = dir.filePath("sys");
+        for (const QString& folder : {root + "/by-id", root + "/by-path", sys + "/class/tty/ttyFAKE0",
+                                      sys + "/bus/usb-serial/drivers/ftdi_sio"})
+            QVERIFY(QDir().mkpath(folder));
+        QFile device(dir.filePath("ttyFAKE0")), other(dir.filePath("ttyFAKE1"));
+        QVERIFY(device.open(QIODevice::WriteOnly) && other.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(device.fileName(), root + "/by-id/usb-FTDI_A-if00-port0"));
+        QVERIFY(QFile::link(other.fileName(), root + "/by-id/usb-FTDI_B-if00-port0"));
+        QVERIFY(QFile::link(device.fileName(), root + "/by-path/pci-usb-0:2-port0"));
+        QVERIFY(QFile::link(dir.filePath("gone"), root + "/by-path/pci-usb-0:3-port0"));
+        QCOMPARE(StableNames::Of(device.fileName(), root),
+                 (QStringList{root + "/by-id/usb-FTDI_A-if00-port0", root + "/by-path/pci-usb-0:2-port0"}));
+        // Given by one of its stable names, the device shows the other.
+        QCOMPARE(StableNames::Of(root + "/by-id/usb-FTDI_A-if00-port0", root),
+                 QStringList{root + "/by-path/pci-usb-0:2-port0"});
+        // sysfs: the terminal's device is a port whose driver link names the driver.
+        QVERIFY(QDir().mkpath(sys + "/devices/port0"));
+        QVERIFY(QFile::link(sys + "/devices/port0", sys + "/class/tty/ttyFAKE0/device"));
+        QVERIFY(QFile::link(sys + "/bus/usb-serial/drivers/ftdi_sio", sys + "/devices/port0/driver"));
+        QCOMPARE(StableNames::DriverOf(root + "/by-id/usb-FTDI_A-if00-port0", sys), QString("ftdi_sio"));
+        QCOMPARE(StableNames::DriverOf(other.fileName(), sys), QString());
     }
 };
 

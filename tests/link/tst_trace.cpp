@@ -18,7 +18,8 @@ private slots:
     {
         QTemporaryDir dir;
         double now = 0;
-        LineTrace trace(dir.filePath("trace"), nullptr, [&now] { return now; });
+        LineTrace trace(dir.filePath("trace"), nullptr, [&now] { return now; },
+                        [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
         QVERIFY(trace.IsOpen());
         MemoryCommControl memory;
         memory.SetPort(1, MemoryCommControl::PortState::Available,
@@ -69,7 +70,7 @@ private slots:
         QFile file(dir.filePath("trace"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()),
-                 "1.000000 START qz-test 1.0\n"
+                 "1.000000 START qz-test 1.0 wall=2026-05-01T10:22:33.123456+02:00\n"
                  "2.000000 OPEN-FAILED Comm2 /dev/mem2\n"
                  "3.000000 OPEN Comm1 /dev/mem1\n"
                  "4.000000 TX \"V\\r\"\n"
@@ -88,6 +89,21 @@ private slots:
                  "11.000000 CLOSE Comm1 /dev/mem1\n"
                  "12.000000 OPEN Comm1 /dev/mem1\n"
                  "12.000000 TX-FAILED \"U\\r\" no room in the output queue within 100 ms (0 of 2 bytes written)\n");
+    }
+
+    // Local time east and west of UTC, and the microseconds kept whole.
+    void wallTime_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("UTC") << 0 << "2026-05-01T08:22:33.000007+00:00";
+        QTest::newRow("west, half an hour") << -(3 * 3600 + 1800) << "2026-05-01T04:52:33.000007-03:30";
+        QTest::newRow("east, over midnight") << 16 * 3600 << "2026-05-02T00:22:33.000007+16:00";
+    }
+    void wallTime()
+    {
+        QFETCH(int, offset);
+        QTEST(LineTrace::FormatWall({1777623753, 7, offset}), "text");
     }
 
     // A trace that cannot be written stops, is said once, and takes nothing

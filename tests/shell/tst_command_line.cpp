@@ -95,7 +95,7 @@ private slots:
             "Comm5: $DIR: not a serial device\nComm6: /dev/null: not a serial device\n",
             none);
         row("no usable port", {"--list-ports", "--ports", "$HELD,$FILE"}, unset, 1,
-            "Comm1: $HELD: busy (held by another program)\nComm2: $FILE: not a serial device\n", none);
+            "Comm1: $HELD: busy (held by tst_command_lin, pid $PID)\nComm2: $FILE: not a serial device\n", none);
         row("the variable", {"--list-ports"}, "$MISSING,$METER", 0, "Comm1: $MISSING: missing\nComm2: $METER: ok\n",
             none);
         row("the option wins", {"--list-ports", "--ports", ",$MISSING"}, "$METER", 1, "Comm2: $MISSING: missing\n",
@@ -117,6 +117,7 @@ private slots:
                 .replace("$MISSING", m_dir.filePath("unplugged"))
                 .replace("$DIR", m_dir.path())
                 .replace("$LINK", m_dir.filePath("by-id-link"))
+                .replace("$PID", QString::number(QCoreApplication::applicationPid()))
                 .replace("$FIFO", m_dir.filePath("fifo"));
         };
         for (QString& arg : args)
@@ -229,7 +230,13 @@ private slots:
         QStringList events;
         for (const auto& match : line.globalMatch(err))
             events << match.captured(1);
-        QCOMPARE(events, (QStringList{"START " + Version, "OPEN Comm1 " + device, "CLOSE Comm1 " + device}));
+        QCOMPARE(events.size(), 3);
+        QVERIFY2(QRegularExpression("^START " + QRegularExpression::escape(Version) +
+                                    " wall=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d$")
+                     .match(events.at(0))
+                     .hasMatch(),
+                 qPrintable(events.at(0)));
+        QCOMPARE(events.mid(1), (QStringList{"OPEN Comm1 " + device, "CLOSE Comm1 " + device}));
     }
 };
 
