@@ -5,6 +5,7 @@
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
+#include "script/ScriptRun.h"
 #include "shell/CommandLine.h"
 #include "shell/qzStartup.h"
 
@@ -35,6 +36,17 @@ int Run(int& argc, char** argv)
         return PortReport::Print(comm, out);
     }
 
+    // A script is read and checked whole before anything is opened.
+    std::optional<QList<ScriptAction>> script;
+    if (command.action == CommandLine::Action::RunScript) {
+        script = ScriptRun::Load(*command.run);
+        if (!script)
+            return CommandLine::UsageErrorStatus;
+        // Played without a display unless asked to show (-platform still wins).
+        if (!command.show)
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
     std::unique_ptr<LineTrace> trace;
     if (command.trace) {
         trace = std::make_unique<LineTrace>(*command.trace);
@@ -50,6 +62,9 @@ int Run(int& argc, char** argv)
     QApplication::setApplicationName(frmAbout::AppTitle);
     // The main loop decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (script)
+        return ScriptRun::Main(*script, command.json ? EventReport::Format::Json : EventReport::Format::Text,
+                               trace.get());
     return qzStartup::Main(trace.get());
 }
 

@@ -23,12 +23,12 @@ constexpr std::array<int, 3> EndingSignals{SIGTERM, SIGINT, SIGHUP};
 int g_pipe[2] = {-1, -1};
 std::array<struct sigaction, EndingSignals.size()> g_previous{};
 
-void OnEndingSignal(int)
+void OnEndingSignal(int signal)
 {
     // Only async-signal-safe calls here. A full pipe means a wake-up is
     // already waiting, which is all that is needed.
     const int savedErrno = errno;
-    const char byte = 1;
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
     errno = savedErrno;
 }
@@ -36,7 +36,7 @@ void OnEndingSignal(int)
 
 }  // namespace
 
-SessionEnd::SessionEnd(std::function<void()> onEnd, QObject* parent) : QObject(parent), m_onEnd(std::move(onEnd))
+SessionEnd::SessionEnd(std::function<void(int signal)> onEnd, QObject* parent) : QObject(parent), m_onEnd(std::move(onEnd))
 {
 #ifdef Q_OS_UNIX
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) == 0) {
@@ -56,7 +56,7 @@ SessionEnd::SessionEnd(std::function<void()> onEnd, QObject* parent) : QObject(p
     // Logging off or shutting down: the program is not asked to save
     // anything, it simply ends as if Exit had been chosen.
     if (qGuiApp)
-        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { End(); });
+        connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { End(0); });
 #endif
 }
 
@@ -78,20 +78,26 @@ SessionEnd::~SessionEnd()
 void SessionEnd::SignalArrived()
 {
 #ifdef Q_OS_UNIX
-    // Take every byte waiting: several signals in a row end the program once.
+    // Take every byte waiting: several signals in a row end the program
+    // once, as the first of them.
+    int first = 0;
     char bytes[64];
     while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+        if (first == 0)
+            first = static_cast<unsigned char>(bytes[0]);
     }
+    End(first);
+#else
+    End(0);
 #endif
-    End();
 }
 
-void SessionEnd::End()
+void SessionEnd::End(int signal)
 {
     // A second request while the first is handled adds nothing.
     if (m_ending)
         return;
     m_ending = true;
-    m_onEnd();
+    m_onEnd(signal);
     m_ending = false;
 }

@@ -16,34 +16,41 @@
 
 namespace qzStartup {
 
-int Main(LineTrace* trace)
-{
+struct SystemPlatform::Parts {
     MonotonicClock clock;
     QtCommControl serial;
     std::optional<TracingCommControl> traced;
-    CommControl* comm = &serial;
-    if (trace)
-        comm = &traced.emplace(serial, *trace);
     QtMessageBoxes messages;
     SystemClipboard clipboard;
     RuntimeChipIdLibrary chipId;
-    const auto registry = MakeSystemRegistry();
+    std::unique_ptr<Registry> registry = MakeSystemRegistry();
     SystemProcessLauncher launcher;
+};
 
-    Platform platform;
-    platform.comm = comm;
-    platform.clock = &clock;
-    platform.messages = &messages;
-    platform.clipboard = &clipboard;
-    platform.chipId = &chipId;
-    platform.registry = registry.get();
-    platform.launcher = &launcher;
+SystemPlatform::SystemPlatform(LineTrace* trace) : m_parts(std::make_unique<Parts>())
+{
+    Parts& p = *m_parts;
+    platform.comm = &p.serial;
+    if (trace)
+        platform.comm = &p.traced.emplace(p.serial, *trace);
+    platform.clock = &p.clock;
+    platform.messages = &p.messages;
+    platform.clipboard = &p.clipboard;
+    platform.chipId = &p.chipId;
+    platform.registry = p.registry.get();
+    platform.launcher = &p.launcher;
     platform.trace = trace;
+}
 
-    frmMain form(platform);
+SystemPlatform::~SystemPlatform() = default;
+
+int Main(LineTrace* trace)
+{
+    SystemPlatform system(trace);
+    frmMain form(system.platform);
     // From here on logging off, shutting down, `kill` and Ctrl+C end the
     // program through its Exit path.
-    SessionEnd sessionEnd([&form] { form.Session_End(); });
+    SessionEnd sessionEnd([&form](int) { form.Session_End(); });
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();
