@@ -38,7 +38,8 @@ public:
 
     QString error;
 
-    QString Word(qsizetype i) const { return i < m_words.size() ? m_words.at(i).toLower() : QString(); }
+    QString Word(qsizetype i) const { return Raw(i).toLower(); }
+    QString Raw(qsizetype i) const { return i < m_words.size() ? m_words.at(i) : QString(); }
     // Nothing may stand after word `last`.
     bool EndsAfter(qsizetype last)
     {
@@ -120,7 +121,7 @@ ScriptAction ReadLine(Line& line)
                 return action;
             }
             if (expect)
-                action.pattern = line.Word(2);
+                action.pattern = line.Raw(2);
             line.EndsAfter(expect ? 2 : 1);
             return action;
         }
