@@ -25,6 +25,8 @@ MessageBoxes::Answer BoxAnswerer::Show(QWidget*, const QString& text, const QStr
             m_looking = &look;
             look.exec();
             m_looking = nullptr;
+            // Dismiss() may have run inside the look.
+            // cppcheck-suppress knownConditionTrueFalse
             if (!m_dismissed && m_clock.Timer() < *m_retryUntil)
                 answer = Answer::Retry;
         }
