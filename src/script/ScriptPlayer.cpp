@@ -82,6 +82,12 @@ ScriptPlayer::ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes
     m_boxes.onError = [this](const QString& text) { Fail(MeterFailed, QString(text).replace("\r\n", " ")); };
 }
 
+ScriptPlayer::~ScriptPlayer()
+{
+    m_frames.onFrame = nullptr;
+    m_boxes.onError = nullptr;
+}
+
 void ScriptPlayer::Start()
 {
     HandOver();

@@ -34,6 +34,9 @@ public:
     // `frames` must be the window's serial port, and `boxes` its message boxes.
     ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes, EventReport& report,
                  QList<ScriptAction> actions);
+    ~ScriptPlayer() override;
+    ScriptPlayer(const ScriptPlayer&) = delete;
+    ScriptPlayer& operator=(const ScriptPlayer&) = delete;
 
     void Start();  // hands the first line over
     // A terminating signal (0: the desktop session ended): the run ends

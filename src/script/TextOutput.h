@@ -21,7 +21,6 @@ public:
         : m_fd(fd), m_name(std::move(name)), m_complaints(complaints)
     {
     }
-    void setComplaints(TextOutput* complaints) { m_complaints = complaints; }
     void Write(const QByteArray& bytes) override;
 
 private:

@@ -41,6 +41,7 @@ Played Play(const QString& script, bool meter, EventReport::Format format = Even
     player.Start();
     form.Form_Activate();
     player.ReportEnd();
+    rig.form.reset();  // before the port it was given
     QStringList sent;
     for (const QByteArray& frame : rig.comm.Frames())
         sent << QString::fromLatin1(frame).chopped(1);
@@ -79,8 +80,6 @@ private slots:
             << found + end.arg(2).arg(2).arg("Sweep Speed moves only while a sweep runs", "QZ1234", "1.05");
         QTest::newRow("connect while connected") << "connect\nconnect" << true << "|H|H|V|S|R|U" << 2
             << found + end.arg(2).arg(2).arg("the button reads 'Disconnect', not 'Connect'", "QZ1234", "1.05");
-        QTest::newRow("disconnect first") << "disconnect" << true << "" << 2
-            << end.arg(1).arg(2).arg("the button reads 'Connect', not 'Disconnect'", "", "");
         QTest::newRow("LEFT before a meter") << "cycle\nleft" << true << "" << 2
             << "{t} 1 cycle 1\n" + end.arg(2).arg(2).arg("LEFT is disabled", "", "");
         QTest::newRow("expect with no meter") << "expect serial *" << true << "" << 1
@@ -122,7 +121,9 @@ private slots:
         for (int i = 1; i <= 3; ++i)
             VERIFY_WAIT(t[i] - t[0], i * 1.0);
         QCOMPARE(played.status, 1);
-        QCOMPARE(Play("connect within 0", false).report.section(' ', 3).section('\n', 0, 0).right(6), QString("cancel"));
+        const QString atOnce = Play("connect within 0", false).report;  // its time is up before the box
+        QVERIFY2(atOnce.section('\n', 0, 0).endsWith(" cancel") && atOnce.section(' ', 0, 0).toDouble() < 0.5,
+                 qPrintable(atOnce));
     }
 };
 
