@@ -1,11 +1,13 @@
 // How fast and how cheaply SWEEP runs: one whole up ramp and one whole down
 // ramp at the start speed 54 against an in-memory port, with the program's
-// own SWEEP, with the same SWEEP while --trace writes every frame to a file,
-// and with a spin-wait baseline, each in a process of its own so that CPU
-// time and peak memory are its own. Prints figures only.
+// own SWEEP clicked, with the same SWEEP played by a script (--run), with it
+// clicked while --trace writes every frame to a file, and with a spin-wait
+// baseline, each in a process of its own so that CPU time and peak memory
+// are its own. Prints figures only.
 //
-//   bench_sweep                  all three runs and the comparison
+//   bench_sweep                  all four runs and the comparison
 //   bench_sweep --mode program   one run, figures as "key value" lines
+//   bench_sweep --mode scripted
 //   bench_sweep --mode traced
 //   bench_sweep --mode spin
 #include "ProcessUsage.h"
@@ -14,6 +16,11 @@
 
 #include "link/LineTrace.h"
 #include "link/TracingCommControl.h"
+#include "script/BoxAnswerer.h"
+#include "script/FrameWatch.h"
+#include "script/ScriptPlayer.h"
+#include "script/ScriptReader.h"
+#include "script/TextOutput.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Platform.h"
@@ -35,6 +42,11 @@ namespace {
 
 constexpr int StepsPerRamp = 76;  // 0, 54, ... 4050 and 4095, 4041, ... 45
 constexpr double IdealRamp = StepsPerRamp * 0.054;
+
+// The scripted run's report goes nowhere.
+struct NoOutput final : TextOutput {
+    void Write(const QByteArray&) override {}
+};
 
 double Seconds(RecordingComm::Clock::duration d)
 {
@@ -60,6 +72,16 @@ int RunOne(const QString& mode)
         traced.emplace(comm, *trace);
         platform.comm = &*traced;
         platform.trace = &*trace;
+    }
+    // Scripted: the player watches the port and answers the boxes, as with --run.
+    NoOutput nowhere;
+    FrameWatch watched(comm);
+    EventReport report(clock, nowhere, nowhere, EventReport::Format::Text);
+    BoxAnswerer answerer(clock, report);
+    const bool scripted = mode == QLatin1String("scripted");
+    if (scripted) {
+        platform.comm = &watched;
+        platform.messages = &answerer;
     }
 
     qzGlobals::ResetGlobals();
@@ -97,7 +119,13 @@ int RunOne(const QString& mode)
         form.StopSweep = true;
     });
 
-    if (mode != QLatin1String("spin")) {
+    if (scripted) {
+        // The sweep is stopped below at the last frame measured; the script
+        // then waits on and ends the run by its implicit Exit.
+        ScriptPlayer player(form, watched, answerer, report, ScriptReader::Read("sweep\nwait 9\n", "-").actions);
+        player.Start();
+        form.Form_Activate();
+    } else if (mode != QLatin1String("spin")) {
         form.cmdSweep->click();
     } else {
         form.SldSpeed->setValue(54);
@@ -156,14 +184,15 @@ QMap<QString, QString> RunChild(const QString& mode)
 int Compare()
 {
     const QMap<QString, QString> program = RunChild(QStringLiteral("program"));
+    const QMap<QString, QString> scripted = RunChild(QStringLiteral("scripted"));
     const QMap<QString, QString> traced = RunChild(QStringLiteral("traced"));
     const QMap<QString, QString> spin = RunChild(QStringLiteral("spin"));
-    if (program.isEmpty() || traced.isEmpty() || spin.isEmpty())
+    if (program.isEmpty() || scripted.isEmpty() || traced.isEmpty() || spin.isEmpty())
         return 1;
 
     std::printf("SWEEP at 54: one up and one down ramp, %d steps each, in-memory port\n", StepsPerRamp);
     std::printf("ideal ramp: %d x 0.054 s = %.3f s\n\n", StepsPerRamp, IdealRamp);
-    std::printf("%-22s %14s %14s %14s\n", "", "program", "with --trace", "spin baseline");
+    std::printf("%-22s %14s %14s %14s %14s\n", "", "program", "scripted", "with --trace", "spin baseline");
     const struct {
         const char* key;
         const char* label;
@@ -171,10 +200,13 @@ int Compare()
                 {"mean_step_ms", "mean step (ms)"},   {"worst_step_ms", "worst step (ms)"},
                 {"cpu_per_wall", "CPU s per wall s"}, {"peak_rss_mib", "peak RSS (MiB)"}};
     for (const auto& row : rows)
-        std::printf("%-22s %14s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
-                    qPrintable(traced.value(row.key)), qPrintable(spin.value(row.key)));
-    const std::pair<const char*, const QMap<QString, QString>*> runs[] = {
-        {"program vs ideal", &program}, {"traced vs ideal", &traced}, {"spin vs ideal", &spin}};
+        std::printf("%-22s %14s %14s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
+                    qPrintable(scripted.value(row.key)), qPrintable(traced.value(row.key)),
+                    qPrintable(spin.value(row.key)));
+    const std::pair<const char*, const QMap<QString, QString>*> runs[] = {{"program vs ideal", &program},
+                                                                          {"scripted vs ideal", &scripted},
+                                                                          {"traced vs ideal", &traced},
+                                                                          {"spin vs ideal", &spin}};
     for (const auto& [label, figures] : runs) {
         const double ramps = figures->value("up_ramp_s").toDouble() + figures->value("down_ramp_s").toDouble();
         std::printf("%-22s %+13.2f%%\n", label, (ramps / (2 * IdealRamp) - 1) * 100);
@@ -183,6 +215,12 @@ int Compare()
     for (const auto& [key, label] : {std::pair{"mean_step_ms", "program - spin, mean"},
                                      std::pair{"worst_step_ms", "program - spin, worst"}})
         std::printf("%-22s %+12.3f ms\n", label, program.value(key).toDouble() - spin.value(key).toDouble());
+    // The script plays the same clicks: it should cost no pace and no CPU.
+    for (const auto& [key, label] : {std::pair{"mean_step_ms", "scripted - program, mean"},
+                                     std::pair{"worst_step_ms", "scripted - program, worst"}})
+        std::printf("%-22s %+10.3f ms\n", label, scripted.value(key).toDouble() - program.value(key).toDouble());
+    std::printf("%-22s %+13.4f\n", "scripted - program, CPU",
+                scripted.value("cpu_per_wall").toDouble() - program.value("cpu_per_wall").toDouble());
     const double spinCpu = spin.value("cpu_per_wall").toDouble();
     if (spinCpu > 0)
         std::printf("%-22s %13.1f%%\n", "program CPU / spin CPU",
@@ -204,8 +242,8 @@ int main(int argc, char** argv)
     const qsizetype modeAt = args.indexOf(QStringLiteral("--mode"));
     if (modeAt > 0 && modeAt + 1 < args.size()) {
         const QString mode = args.at(modeAt + 1);
-        if (mode != QLatin1String("program") && mode != QLatin1String("traced") && mode != QLatin1String("spin")) {
-            std::fprintf(stderr, "usage: bench_sweep [--mode program|traced|spin]\n");
+        if (!QStringList{"program", "scripted", "traced", "spin"}.contains(mode)) {
+            std::fprintf(stderr, "usage: bench_sweep [--mode program|scripted|traced|spin]\n");
             return 2;
         }
         return RunOne(mode);

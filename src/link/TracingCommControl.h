@@ -13,14 +13,14 @@
 // is waiting, or before any other event. When a port closes, what is still
 // waiting in its receive buffer, never read by the program and about to be
 // thrown away with the port, is noted as UNREAD.
-#include "link/CommControl.h"
+#include "link/ForwardingCommControl.h"
 
 class LineTrace;
 
-class TracingCommControl final : public CommControl {
+class TracingCommControl final : public ForwardingCommControl {
 public:
     // A lost device is traced even before the program asks to hear of it.
-    TracingCommControl(CommControl& line, LineTrace& trace) : m_line(line), m_trace(trace)
+    TracingCommControl(CommControl& line, LineTrace& trace) : ForwardingCommControl(line), m_trace(trace)
     {
         setDeviceLostHandler({});
     }
@@ -28,33 +28,20 @@ public:
     TracingCommControl(const TracingCommControl&) = delete;
     TracingCommControl& operator=(const TracingCommControl&) = delete;
 
-    void RescanPorts() override { m_line.RescanPorts(); }
-    bool setCommPort(int port) override { return m_line.setCommPort(port); }
-    int CommPort() const override { return m_line.CommPort(); }
-    bool setSettings(const QString& settings) override { return m_line.setSettings(settings); }
-    bool setInBufferSize(int bytes) override { return m_line.setInBufferSize(bytes); }
-    bool setHandshaking(int mode) override { return m_line.setHandshaking(mode); }
-    bool setInputLen(int chars) override { return m_line.setInputLen(chars); }
     bool setPortOpen(bool open) override;
-    bool PortOpen() const override { return m_line.PortOpen(); }
-    bool setRTSEnable(bool enable) override { return m_line.setRTSEnable(enable); }
     Written Output(const QByteArray& bytes) override;
     QByteArray Input() override;
     int InBufferCount() override;
-    QString DevicePath() const override { return m_line.DevicePath(); }
     void setDeviceLostHandler(std::function<void()> handler) override;
-    bool DeviceLost() const override { return m_line.DeviceLost(); }
 
     // Most bytes a close reads out of the receive buffer to note them.
     static constexpr int UnreadLimit = 4096;
 
 private:
     void FlushReceived();
-
-    CommControl& m_line;
-    LineTrace& m_trace;
     void NoteLoss();
 
+    LineTrace& m_trace;
     QByteArray m_received;  // read since the last RX line
     double m_receivedAt = 0;
     bool m_lossNoted = false;  // LOST written for the device open now

@@ -74,7 +74,17 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
                        "ports opened and closed, every frame sent, every byte received, the meter's "
                        "identity."),
         QStringLiteral("FILE"));
-    parser.addOptions({help, version, listPorts, ports, trace});
+    const QCommandLineOption run(
+        "run",
+        QStringLiteral("Play the script FILE (- for standard input) on the window without a display: "
+                       "one button press, option, slider move, wait or identity check per line. "
+                       "Events go to standard output as they happen; the exit status is 0 when every "
+                       "line ran, 1 when the meter failed the run, 2 for a script error or a line "
+                       "whose control was disabled, 128+n after signal n."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption json("json", QStringLiteral("With --run: write the events as JSON, one object per line."));
+    const QCommandLineOption show("show", QStringLiteral("With --run: show the window while the script plays."));
+    parser.addOptions({help, version, listPorts, ports, trace, run, json, show});
     for (const QString& name : QtOptionsWithValue)
         parser.addOption(Hidden(name, QStringLiteral("value")));
     for (const QString& name : QtFlags)
@@ -100,8 +110,23 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
     if (parser.isSet(trace) && parser.value(trace).isEmpty())
         return usageError(QStringLiteral("--trace needs a file name, or - for standard error."));
 
+    if (parser.isSet(run) && parser.value(run).isEmpty())
+        return usageError(QStringLiteral("--run needs a script file, or - for standard input."));
+    for (const QCommandLineOption* withRun : {&json, &show}) {
+        if (parser.isSet(*withRun) && !parser.isSet(run))
+            return usageError(QStringLiteral("--%1 goes with --run.").arg(withRun->names().constFirst()));
+    }
+    if (parser.isSet(run) && parser.isSet(listPorts))
+        return usageError(QStringLiteral("--run and --list-ports do not go together."));
+
     CommandLine command;
     command.action = parser.isSet(listPorts) ? Action::ListPorts : Action::RunWindow;
+    if (parser.isSet(run)) {
+        command.action = Action::RunScript;
+        command.run = parser.value(run);
+        command.json = parser.isSet(json);
+        command.show = parser.isSet(show);
+    }
     if (parser.isSet(ports))
         command.ports = parser.value(ports);
     if (parser.isSet(trace))

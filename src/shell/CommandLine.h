@@ -8,6 +8,10 @@
 //                     be used, then exit
 //   --ports LIST      the port map, as QZ_SERIAL_PORTS (and in its place)
 //   --trace FILE      a timestamped record of the serial line ("-": stderr)
+//   --run FILE        play a script of button presses without a display
+//                     ("-": standard input), then exit with its outcome
+//   --json            with --run: the events as JSON lines
+//   --show            with --run: the window on the screen while it plays
 //
 // The usual Qt window-system options (-platform, -style, ...) are let
 // through for the application object. Anything else, a missing value or a
@@ -21,6 +25,7 @@ struct CommandLine {
     enum class Action {
         RunWindow,  // start the utility's window
         ListPorts,  // print the port report and exit
+        RunScript,  // play the script `run` on the window
         Print,      // print `message` and exit with `exitStatus`
     };
 
@@ -34,6 +39,9 @@ struct CommandLine {
     QString message;
     std::optional<QString> ports;  // --ports LIST
     std::optional<QString> trace;  // --trace FILE
+    std::optional<QString> run;    // --run FILE
+    bool json = false;             // --json
+    bool show = false;             // --show
 
     // `arguments` as the process got them, the program's own name first.
     static CommandLine Parse(const QStringList& arguments);

@@ -5,6 +5,7 @@
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
+#include "script/ScriptRun.h"
 #include "shell/CommandLine.h"
 #include "shell/Console.h"
 #include "shell/StandardOutput.h"
@@ -56,6 +57,17 @@ int Run(int& argc, char** argv)
         return out.Status(status);
     }
 
+    // A script is read and checked whole before anything is opened.
+    std::optional<QList<ScriptAction>> script;
+    if (command.action == CommandLine::Action::RunScript) {
+        script = ScriptRun::Load(*command.run);
+        if (!script)
+            return CommandLine::UsageErrorStatus;
+        // Played without a display unless asked to show (-platform still wins).
+        if (!command.show)
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
     StandardError console;
     std::unique_ptr<LineTrace> trace;
     if (command.trace) {
@@ -72,6 +84,9 @@ int Run(int& argc, char** argv)
     QApplication::setApplicationName(frmAbout::AppTitle);
     // The main loop decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    if (script)
+        return ScriptRun::Main(*script, command.json ? EventReport::Format::Json : EventReport::Format::Text,
+                               trace.get(), &console);
     return qzStartup::Main(trace.get(), &console);
 }
 

@@ -17,33 +17,40 @@
 
 namespace qzStartup {
 
-int Main(LineTrace* trace, Console* console)
-{
-    StandardError standardError;
+struct SystemPlatform::Parts {
     MonotonicClock clock;
     QtCommControl serial;
     std::optional<TracingCommControl> traced;
-    CommControl* comm = &serial;
-    if (trace)
-        comm = &traced.emplace(serial, *trace);
     QtMessageBoxes messages;
     SystemClipboard clipboard;
     RuntimeChipIdLibrary chipId;
-    const auto registry = MakeSystemRegistry();
+    std::unique_ptr<Registry> registry = MakeSystemRegistry();
     SystemProcessLauncher launcher;
+    StandardError standardError;
+};
 
-    Platform platform;
-    platform.comm = comm;
-    platform.clock = &clock;
-    platform.messages = &messages;
-    platform.clipboard = &clipboard;
-    platform.chipId = &chipId;
-    platform.registry = registry.get();
-    platform.launcher = &launcher;
+SystemPlatform::SystemPlatform(LineTrace* trace, Console* console) : m_parts(std::make_unique<Parts>())
+{
+    Parts& p = *m_parts;
+    platform.comm = &p.serial;
+    if (trace)
+        platform.comm = &p.traced.emplace(p.serial, *trace);
+    platform.clock = &p.clock;
+    platform.messages = &p.messages;
+    platform.clipboard = &p.clipboard;
+    platform.chipId = &p.chipId;
+    platform.registry = p.registry.get();
+    platform.launcher = &p.launcher;
     platform.trace = trace;
-    platform.console = console ? console : &standardError;
+    platform.console = console ? console : &p.standardError;
+}
 
-    frmMain form(platform);
+SystemPlatform::~SystemPlatform() = default;
+
+int Main(LineTrace* trace, Console* console)
+{
+    SystemPlatform system(trace, console);
+    frmMain form(system.platform);
     // From here on logging off, shutting down, `kill` and Ctrl+C end the
     // program through its Exit path.
     SessionEnd sessionEnd([&form](int) { form.Session_End(); });

@@ -90,6 +90,11 @@ private slots:
             "qz-ruvude-zivo: cannot write the trace to '$FIFO': no program is reading that FIFO\n");
         row("one device under two names", {"--list-ports", "--ports", "$LINK,$METER"}, unset, 0,
             "Comm1: $LINK: ok\nComm2: $METER: same device as Comm1\n", none);
+        row("unreadable script", {"--run", "/nonexistent-qz/s"}, unset, 2, none,
+            "qz-ruvude-zivo: cannot read the script '/nonexistent-qz/s': No such file or directory\n");
+        row("empty script name", {"--run="}, unset, 2, none,
+            UsageError("--run needs a script file, or - for standard input."));
+        row("--show alone", {"--show"}, unset, 2, none, UsageError("--show goes with --run."));
         row("every kind of port", {"--list-ports", "--ports", "$METER,$FILE,$MISSING,,$DIR,/dev/null"}, unset, 0,
             "Comm1: $METER: ok\nComm2: $FILE: not a serial device\nComm3: $MISSING: missing\n"
             "Comm5: $DIR: not a serial device\nComm6: /dev/null: not a serial device\n",

@@ -1,0 +1,70 @@
+#include "script/EventReport.h"
+
+#include "link/LineTrace.h"
+#include "script/TextOutput.h"
+#include "shell/Clock.h"
+
+namespace {
+
+QString JsonString(const QString& text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QString::asprintf("\\u%04x", c.unicode());
+            else
+                out += c;
+        }
+    }
+    return out + '"';
+}
+
+}  // namespace
+
+QString EventReport::Seconds(double seconds)
+{
+    return QString::number(seconds, 'f', 3);
+}
+
+EventReport::EventReport(Clock& clock, TextOutput& out, TextOutput& err, Format format)
+    : m_clock(clock), m_out(out), m_err(err), m_format(format), m_start(clock.Timer())
+{
+}
+
+double EventReport::Elapsed() const
+{
+    return m_clock.Timer() - m_start;
+}
+
+void EventReport::Event(const QString& name, const QList<Field>& fields)
+{
+    const QString t = Seconds(Elapsed());
+    QString line;
+    if (m_format == Format::Json) {
+        line = QStringLiteral("{\"t\":%1,\"line\":%2,\"event\":%3").arg(t).arg(m_line).arg(JsonString(name));
+        for (const Field& f : fields) {
+            if (!f.textOnly)
+                line += ',' + JsonString(f.name) + ':' + (f.kind == Field::Kind::Number ? f.value : JsonString(f.value));
+        }
+        line += '}';
+    } else {
+        line = QStringLiteral("%1 %2 %3").arg(t).arg(m_line).arg(name);
+        for (const Field& f : fields) {
+            const QString value = f.kind == Field::Kind::Quoted ? LineTrace::Quote(f.value.toUtf8()) : f.value;
+            line += ' ' + (f.bare ? value : f.name + '=' + value);
+        }
+    }
+    m_out.Write((line + '\n').toUtf8());
+}
+
+void EventReport::BoxText(const QString& text)
+{
+    m_err.Write((QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")) + '\n').toLocal8Bit());
+}

@@ -1,0 +1,68 @@
+#include "script/ScriptRun.h"
+
+#include "script/BoxAnswerer.h"
+#include "script/FrameWatch.h"
+#include "script/ScriptPlayer.h"
+#include "script/ScriptReader.h"
+#include "script/TextOutput.h"
+#include "shell/CommandLine.h"
+#include "shell/SessionEnd.h"
+#include "shell/frmMain.h"
+#include "shell/qzStartup.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace ScriptRun {
+
+std::optional<QList<ScriptAction>> Load(const QString& path)
+{
+    QFile file(path);
+    const bool open = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                 : file.open(QIODevice::ReadOnly);
+    const QByteArray text = open ? file.readAll() : QByteArray();
+    if (!open || file.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "%s: cannot read the script '%s': %s\n", CommandLine::ProgramName,
+                     path.toLocal8Bit().constData(), file.errorString().toLocal8Bit().constData());
+        return std::nullopt;
+    }
+    const ScriptReader::Result script = ScriptReader::Read(QString::fromUtf8(text), path);
+    if (!script.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", script.error.toLocal8Bit().constData());
+        return std::nullopt;
+    }
+    return script.actions;
+}
+
+int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTrace* trace, Console* console)
+{
+    // SIGPIPE is ignored from the start: a reader of the report that goes
+    // away makes writing to it fail with EPIPE, which the output says once.
+    DescriptorOutput err(STDERR_FILENO, QStringLiteral("standard error"));
+    DescriptorOutput out(STDOUT_FILENO, QStringLiteral("standard output"), &err);
+
+    qzStartup::SystemPlatform system(trace, console);
+    FrameWatch frames(*system.platform.comm);
+    EventReport report(*system.platform.clock, out, err, format);
+    BoxAnswerer boxes(*system.platform.clock, report);
+    Platform platform = system.platform;
+    platform.comm = &frames;
+    platform.messages = &boxes;
+
+    frmMain form(platform);
+    ScriptPlayer player(form, frames, boxes, report, actions);
+    SessionEnd sessionEnd([&player](int signal) { player.Interrupted(signal); });
+    form.Form_Load();
+    form.show();
+    QCoreApplication::processEvents();
+    player.Start();
+    form.Form_Activate();
+    player.ReportEnd();
+    return player.Status();
+}
+
+}  // namespace ScriptRun

@@ -1,0 +1,25 @@
+#pragma once
+// `--run FILE`: the window, built as always, played by a script instead of a
+// person, with the events on standard output and the outcome in the exit
+// status (0 every line ran, 1 the meter failed the run, 2 a line could not be
+// played, 128 + n after signal n).
+#include "script/EventReport.h"
+#include "script/ScriptAction.h"
+
+#include <QList>
+#include <optional>
+
+class LineTrace;
+class Console;
+
+namespace ScriptRun {
+
+// Reads and checks the whole script, FILE or "-" for standard input (read to
+// its end). A script that cannot be read or has a mistake is said on
+// standard error; the result is then empty.
+std::optional<QList<ScriptAction>> Load(const QString& path);
+
+// Plays the script; the application object exists. Returns the exit status.
+int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTrace* trace, Console* console);
+
+}  // namespace ScriptRun

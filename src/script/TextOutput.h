@@ -1,0 +1,31 @@
+#pragma once
+// Where the run's report goes: standard output and standard error behind a
+// seam. A stream that cannot be written (its reader gone, the disk full) is
+// said once on the other one and then left alone; it never ends the run.
+#include <QByteArray>
+#include <QString>
+
+#include <utility>
+
+class TextOutput {
+public:
+    virtual ~TextOutput() = default;
+    virtual void Write(const QByteArray& bytes) = 0;
+};
+
+// A file descriptor: everything handed over is written at once, whole.
+class DescriptorOutput final : public TextOutput {
+public:
+    // `name` for the complaint ("standard output"); `complaints` takes it.
+    DescriptorOutput(int fd, QString name, TextOutput* complaints = nullptr)
+        : m_fd(fd), m_name(std::move(name)), m_complaints(complaints)
+    {
+    }
+    void Write(const QByteArray& bytes) override;
+
+private:
+    int m_fd;
+    QString m_name;
+    TextOutput* m_complaints;
+    bool m_broken = false;
+};

@@ -1,0 +1,131 @@
+// A script played on the window over in-memory ports: what it sends, what it
+// reports, how it ends, and how long "No meter detected" stays up.
+#include "TestRig.h"
+#include "Timing.h"
+#include "script/BoxAnswerer.h"
+#include "script/FrameWatch.h"
+#include "script/ScriptPlayer.h"
+#include "script/ScriptReader.h"
+#include "script/TextOutput.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+struct Captured final : TextOutput {
+    QString text;
+    void Write(const QByteArray& bytes) override { text += QString::fromUtf8(bytes); }
+};
+
+struct Played {
+    QString report;
+    QString frames;  // without their CR, joined by "|"
+    int status;
+};
+
+// Plays `script` to its end on a window whose Comm1 holds a meter, or no port at all.
+Played Play(const QString& script, bool meter, EventReport::Format format = EventReport::Format::Text)
+{
+    TestRig rig;
+    if (meter)
+        rig.comm.SetPort(1, MemoryCommControl::PortState::Available, std::make_shared<ScriptedMeter>());
+    FrameWatch frames(rig.comm);
+    Captured out, err;
+    EventReport report(rig.clock, out, err, format);
+    BoxAnswerer boxes(rig.clock, report);
+    rig.platform.comm = &frames;
+    rig.platform.messages = &boxes;
+    frmMain& form = rig.Make();
+    ScriptPlayer player(form, frames, boxes, report, ScriptReader::Read(script, "-").actions);
+    player.Start();
+    form.Form_Activate();
+    player.ReportEnd();
+    rig.form.reset();  // before the port it was given
+    QStringList sent;
+    for (const QByteArray& frame : rig.comm.Frames())
+        sent << QString::fromLatin1(frame).chopped(1);
+    return {out.text, sent.join('|'), player.Status()};
+}
+
+}  // namespace
+
+class TestScriptPlayer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void plays_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("meter");
+        QTest::addColumn<QString>("frames");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report");  // {t}: any time
+        const QString found = "{t} 1 found Comm1 /dev/mem1 serial=QZ1234 firmware=1.05\n{t} 1 connect\n";
+        const QString end = "{t} %1 end status=%2 line=%1 reason=\"%3\" serial=%4 firmware=%5 elapsed={t}\n";
+        QTest::newRow("identity in any case, selected options send nothing")
+            << "connect\nexpect serial qz12?4\nexpect firmware *\ncalibration off\nscale trad\ncalibration on\n"
+               "cycle 2"
+            << true << "|H|H|V|S|L|N000|N0C6|N238|R|U" << 0
+            << found + "{t} 2 expect serial qz12?4 value=QZ1234\n{t} 3 expect firmware * value=1.05\n"
+                       "{t} 4 calibration off note=\"already selected, nothing sent\"\n"
+                       "{t} 5 scale trad note=\"already selected, nothing sent\"\n{t} 6 calibration on\n"
+                       "{t} 7 cycle 2\n{t} 7 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n";
+        QTest::newRow("a stopped sweep unwinds before the next line")
+            << "connect\nsweep\nleft\nsweep\nwait 0.081\nright\nexit" << true
+            << "|H|H|V|S|N000|N0C6|N000|N036|NF3A|R|U" << 0
+            << found + "{t} 2 sweep\n{t} 3 left\n{t} 4 sweep\n{t} 5 wait 0.081\n{t} 6 right\n{t} 7 exit\n"
+                       "{t} 7 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n";
+        QTest::newRow("speed without a sweep") << "connect\nspeed 50" << true << "|H|H|V|S|R|U" << 2
+            << found + end.arg(2).arg(2).arg("Sweep Speed moves only while a sweep runs", "QZ1234", "1.05");
+        QTest::newRow("connect while connected") << "connect\nconnect" << true << "|H|H|V|S|R|U" << 2
+            << found + end.arg(2).arg(2).arg("the button reads 'Disconnect', not 'Connect'", "QZ1234", "1.05");
+        QTest::newRow("LEFT before a meter") << "cycle\nleft" << true << "" << 2
+            << "{t} 1 cycle 1\n" + end.arg(2).arg(2).arg("LEFT is disabled", "", "");
+        QTest::newRow("expect with no meter") << "expect serial *" << true << "" << 1
+            << end.arg(1).arg(1).arg("no meter connected", "", "");
+        QTest::newRow("expect that does not match") << "connect\nexpect firmware 1.0" << true << "|H|H|V|S|R|U" << 1
+            << found + end.arg(2).arg(1).arg("firmware 1.05 does not match 1.0", "QZ1234", "1.05");
+    }
+    void plays()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, meter);
+        QFETCH(QString, frames);
+        QFETCH(int, status);
+        QFETCH(QString, report);
+        const Played played = Play(script, meter);
+        const QString pattern = QRegularExpression::escape(report).replace("\\{t\\}", "\\d+\\.\\d{3}");
+        QVERIFY2(QRegularExpression("^" + pattern + "$").match(played.report).hasMatch(), qPrintable(played.report));
+        QCOMPARE(played.frames, frames);
+        QCOMPARE(played.status, status);
+    }
+
+    // "No meter detected" stays up a second, then Retry while the line's
+    // seconds last; once they are over, Cancel. JSON lines on the way.
+    void connectWithinRetriesEverySecondUntilItsTimeIsUp()
+    {
+        const Played played = Play("wait 0.1\nconnect within 2.5", false, EventReport::Format::Json);
+        static const QRegularExpression event("\\{\"t\":([0-9.]+),\"line\":(\\d),\"event\":\"(\\w+)\"(.*)\\}\n");
+        QList<double> t;
+        QStringList events;
+        for (const auto& m : event.globalMatch(played.report)) {
+            t << m.captured(1).toDouble();
+            events << m.captured(2) + ' ' + m.captured(3) + m.captured(4);
+        }
+        const QString box = "2 box,\"title\":\"qz Firmware Upgrade \",\"text\":\"No meter detected\\r\\nRetry - First "
+                            "check meter is connected and turned on.\\r\\nOtherwise - Cancel\",\"answer\":";
+        QCOMPARE(events, (QStringList{"1 wait,\"seconds\":0.1", box + "\"retry\"", box + "\"retry\"", box + "\"cancel\"",
+                                      "2 end,\"status\":1,\"reason\":\"no meter found\",\"serial\":\"\",\"firmware\":"
+                                      "\"\",\"elapsed\":" + QString::number(t.last(), 'f', 3)}));
+        for (int i = 1; i <= 3; ++i)
+            VERIFY_WAIT(t[i] - t[0], i * 1.0);
+        QCOMPARE(played.status, 1);
+        const QString atOnce = Play("connect within 0", false).report;  // its time is up before the box
+        QVERIFY2(atOnce.section('\n', 0, 0).endsWith(" cancel") && atOnce.section(' ', 0, 0).toDouble() < 0.5,
+                 qPrintable(atOnce));
+    }
+};
+
+QTEST_MAIN(TestScriptPlayer)
+#include "tst_script_player.moc"

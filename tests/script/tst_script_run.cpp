@@ -1,0 +1,209 @@
+// `--run` end to end: the program as its own process, without a display, on
+// a meter-sim pseudo-terminal. What the simulated meter received (and when),
+// the events on standard output, the words on standard error, the exit
+// status. And a script against the same presses made by hand.
+#include "NoDisplayRun.h"
+#include "Timing.h"
+#include "e2e/E2eRig.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Time = "\\d+\\.\\d{3}";
+
+// A text with {t} for any time and {dev} for the device, as a pattern.
+QString Pattern(const QString& text, const QString& device)
+{
+    return QRegularExpression::escape(text).replace("\\{t\\}", Time).replace(
+        "\\{dev\\}", QRegularExpression::escape(device));
+}
+
+struct Run {
+    QProcess process;
+    QTemporaryDir dir;
+
+    Run(const QString& script, const QString& device, const QString& how)
+    {
+        QFile file(dir.filePath("s.qz"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(script.toUtf8());
+        process.setProcessEnvironment(NoDisplayEnvironment());
+        if (how == "reader gone") {  // standard output a pipe nobody reads from
+            process.setChildProcessModifier([] {
+                int ends[2];
+                if (::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
+                    ::close(ends[0]);
+            });
+        }
+        process.start(QZ_PROGRAM_PATH, QStringList{"--run", file.fileName(), "--ports", device, "--trace",
+                                                   dir.filePath("trace")} +
+                                           (how == "json" ? QStringList{"--json"} : QStringList{}));
+    }
+    bool Finished() { return process.state() == QProcess::NotRunning || process.waitForFinished(30000); }
+    QString Trace()
+    {
+        QFile file(dir.filePath("trace"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+    }
+};
+
+}  // namespace
+
+class TestScriptRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void runs_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("meter");  // meter-sim's options
+        QTest::addColumn<QString>("how");        // "json", "sigterm" mid-sweep, "reader gone"
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("frames");  // pattern of the frames the meter got, joined by "|"
+        QTest::addColumn<QString>("out");     // {t} any time, {dev} the meter's device
+        QTest::addColumn<QString>("err");     // pattern found in standard error
+        const QString found = "{t} 1 found Comm1 {dev} serial=QZ1234 firmware=%1\n{t} 1 connect\n";
+        const QString lost = "Lost the meter on Comm1 ({dev}): it was unplugged or switched off. Plug it back in "
+                             "and press Connect.";
+        QTest::newRow("no meter: after the search only R and U") << "connect\nleft" << QStringList{"--silent"} << "json"
+            << 1 << "^\\|H\\|H\\|V\\|R\\|U$"
+            << "{\"t\":{t},\"line\":1,\"event\":\"box\",\"title\":\"qz Firmware Upgrade \",\"text\":\"No meter "
+               "detected\\r\\nRetry - First check meter is connected and turned on.\\r\\nOtherwise - Cancel\","
+               "\"answer\":\"cancel\"}\n{\"t\":{t},\"line\":1,\"event\":\"end\",\"status\":1,\"reason\":\"no meter "
+               "found\",\"serial\":\"\",\"firmware\":\"\",\"elapsed\":{t}}\n"
+            << "No meter detected\nRetry - First check meter is connected and turned on.\nOtherwise - Cancel\n";
+        QTest::newRow("meter pulled mid-sweep") << "connect\nsweep\nwait 30" << QStringList{"--drop-after", "12"} << ""
+            << 1 << "^\\|H\\|H\\|V\\|S(\\|N[0-9A-F]{3}){7}$"
+            << found.arg("1.05") + "{t} 2 sweep\n{t} 3 box \"qz Ruvude Zivo\" \"" + lost + "\" ok\n{t} 3 end status=1 "
+                   "line=3 reason=\"" + lost + "\" serial=QZ1234 firmware=1.05 elapsed={t}\n"
+            << lost + "\n";
+        QTest::newRow("syntax error on line 3") << "connect\n# fine so far\nwait soon\nleft" << QStringList{} << "" << 2
+            << "^$" << "" << "s.qz:3: wait needs a number of seconds from 0 to 86400, not 'soon'\n";
+        QTest::newRow("SIGTERM mid-sweep") << "connect\nsweep\nwait 60" << QStringList{} << "sigterm" << 143
+            << "^\\|H\\|H\\|V\\|S(\\|N[0-9A-F]{3})+\\|R\\|U$"
+            << found.arg("1.05") + "{t} 2 sweep\n{t} 3 end status=143 line=3 reason=\"ended by SIGTERM\" "
+                                   "serial=QZ1234 firmware=1.05 elapsed={t}\n"
+            << "";
+        QTest::newRow("firmware that does not match") << "connect\nexpect firmware 1.05\ncycle"
+            << QStringList{"--firmware", "1.04"} << "" << 1 << "^\\|H\\|H\\|V\\|S\\|R\\|U$"
+            << found.arg("1.04") + "{t} 2 end status=1 line=2 reason=\"firmware 1.04 does not match 1.05\" "
+                                   "serial=QZ1234 firmware=1.04 elapsed={t}\n"
+            << "";
+        QTest::newRow("reader of the report gone") << "connect\ncycle" << QStringList{} << "reader gone" << 0
+            << "^\\|H\\|H\\|V\\|S\\|N0C6\\|R\\|U$" << ""
+            << "qz-ruvude-zivo: cannot write to standard output: Broken pipe\n";
+    }
+    void runs()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, meter);
+        QFETCH(QString, how);
+        QFETCH(int, status);
+        QFETCH(QString, frames);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        MeterSim sim(meter);
+        Run run(script, sim.device, how);
+        if (how == "sigterm") {  // five frames to connect, then a few positions
+            QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= 8; }, 10000));
+            ::kill(pid_t(run.process.processId()), SIGTERM);
+        }
+        QVERIFY(run.Finished());
+        QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.process.exitCode(), status);
+        const QString said = QString::fromUtf8(run.process.readAllStandardOutput());
+        QVERIFY2(QRegularExpression("^" + Pattern(out, sim.device) + "$").match(said).hasMatch(), qPrintable(said));
+        const QString complained = QString::fromLocal8Bit(run.process.readAllStandardError());
+        QVERIFY2(complained.contains(QRegularExpression(Pattern(err, sim.device))), qPrintable(complained));
+        QVERIFY2(complained.count("cannot write") <= 1, qPrintable(complained));
+        // What the meter got. When nothing may have been opened, the only open is this one.
+        if (frames == "^$") {
+            ::close(::open(sim.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY));
+            QVERIFY(sim.WaitFor([&] { return !sim.Entries("CLOSE").isEmpty(); }));
+            QCOMPARE(sim.Entries("OPEN").size(), 1);
+        }
+        const QRegularExpression sent(frames);
+        QVERIFY2(sim.WaitFor([&] { return sent.match(sim.Frames().join('|')).hasMatch(); }), qPrintable(sim.Frames().join('|')));
+        // The program's own account agrees: nothing written after the meter was lost.
+        QVERIFY(!run.Trace().section(" LOST ", 1).contains(" TX"));
+    }
+
+    // Every action, scripted and by hand at the same time, each over its own
+    // simulated meter: the same frames, with the same waits between them. The
+    // simulator stamps a frame when it reads it, well under a millisecond
+    // after it was written on an idle machine, but up to some 8 ms late on two
+    // busy cores; a gap has two stamps, and a wait of the program's may wake
+    // a few ms late. Differences of up to 15 ms were seen with the suite
+    // running beside; 25 ms still catches a tick more or less (54 ms) and any
+    // wait of the script cut by a tenth (30 ms and more).
+    void aScriptSendsWhatTheSameClicksSend()
+    {
+        MeterSim scripted({}), clicked({});
+        Run run("connect within 5\nexpect serial qz12*\nexpect firmware 1.0?\ncalibration on\ncycle 3\nwait 0.3\n"
+                "scale simple\ncycle\ncalibration off\nscale simple\nsweep\nwait 0.567\nspeed 100\nwait 0.54\n"
+                "left\nright\ndisconnect\nconnect\nscale trad\nexit\n",
+                scripted.device, "");
+        // By hand. The waits after SWEEP count from its first position, 0.972 s after the click, and
+        // land half a step between two positions (10.5 and 20.5 steps), so the two runs cut alike.
+        E2eRig rig;
+        frmMain& form = rig.Make({clicked.device});
+        const auto click = [](QAbstractButton* b, int times = 1) { return [=] { for (int i = 0; i < times; ++i) b->click(); }; };
+        const QList<std::pair<int, std::function<void()>>> presses = {
+            {0, click(form.cmdConnect)}, {0, click(form.optLUT)}, {0, click(form.cmdCycle, 3)},
+            {300, click(form.optSimple)}, {0, click(form.cmdCycle)}, {0, click(form.optLIN)},
+            {0, {}},  // SWEEP: pressed after the next press is due
+            {972 + 567, [&] { form.SldSpeed->setValue(100); }}, {540, click(form.cmdLeft)},
+            {0, click(form.cmdRight)}, {0, click(form.cmdConnect)}, {0, click(form.cmdConnect)},
+            {0, click(form.optTrad)}, {0, click(form.cmdExit)}};
+        bool done = false;
+        std::function<void(int)> press = [&](int i) {
+            QTimer::singleShot(presses[i].first, Qt::PreciseTimer, [&, i] {
+                const bool last = i + 1 == presses.size();
+                if (!presses[i].second)
+                    press(i + 1);
+                (presses[i].second ? presses[i].second : click(form.cmdSweep))();
+                if (presses[i].second && !last)
+                    press(i + 1);
+                done = done || last;
+            });
+        };
+        press(0);
+        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        QVERIFY(run.Finished());
+        QCOMPARE(run.process.exitCode(), 0);
+        const QString said = QString::fromUtf8(run.process.readAllStandardOutput());
+        const QString found = "{t} %1 found Comm1 {dev} serial=QZ1234 firmware=1.05\n";
+        QVERIFY2(QRegularExpression("^" + Pattern(found.arg(1) + "{t} 1 connect within=5\n"
+            "{t} 2 expect serial qz12* value=QZ1234\n{t} 3 expect firmware 1.0? value=1.05\n{t} 4 calibration on\n"
+            "{t} 5 cycle 3\n{t} 6 wait 0.3\n{t} 7 scale simple\n{t} 8 cycle 1\n{t} 9 calibration off\n"
+            "{t} 10 scale simple note=\"already selected, nothing sent\"\n{t} 11 sweep\n{t} 12 wait 0.567\n"
+            "{t} 13 speed 100\n{t} 14 wait 0.54\n{t} 15 left\n{t} 16 right\n{t} 17 disconnect\n" + found.arg(18) +
+            "{t} 18 connect\n{t} 19 scale trad\n{t} 20 exit\n{t} 20 end status=0 serial=QZ1234 firmware=1.05 "
+            "elapsed={t}\n", scripted.device) + "$").match(said).hasMatch(), qPrintable(said));
+
+        QVERIFY(scripted.WaitFor([&] { return scripted.Frames().endsWith("U"); }));
+        QVERIFY(clicked.WaitFor([&] { return clicked.Frames().endsWith("U"); }));
+        QCOMPARE(scripted.Frames(), clicked.Frames());
+        const auto a = scripted.Entries("RX"), b = clicked.Entries("RX");
+        for (qsizetype i = 1; i < a.size(); ++i) {
+            const double gap = a[i].first - a[i - 1].first, byHand = b[i].first - b[i - 1].first;
+            QVERIFY2(qAbs(gap - byHand) < 0.025 * Timing::Scale(),
+                     qPrintable(QString("before %1 (frame %2): %3 s scripted, %4 s by hand")
+                                    .arg(a[i].second).arg(i).arg(gap).arg(byHand)));
+        }
+    }
+};
+
+QTEST_MAIN(TestScriptRun)
+#include "tst_script_run.moc"
