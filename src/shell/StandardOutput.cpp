@@ -1,6 +1,7 @@
 #include "shell/StandardOutput.h"
 
 #include "shell/CommandLine.h"
+#include "shell/WriteAll.h"
 
 #include <cstdio>
 #include <cstring>
@@ -27,29 +28,9 @@ void StandardOutput::NoteStartingDisposition()
 
 bool StandardOutput::Write(const QByteArray& bytes)
 {
-    if (m_error != 0)
-        return false;
-#ifdef Q_OS_UNIX
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            m_error = n < 0 ? errno : EIO;
-            return false;
-        }
-    }
-#else
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size()) ||
-        std::fflush(stdout) != 0) {
-        m_error = errno ? errno : EIO;
-        return false;
-    }
-#endif
-    return true;
+    if (m_error == 0)
+        m_error = WriteAll(fileno(stdout), bytes);
+    return m_error == 0;
 }
 
 int StandardOutput::Status(int status) const
