@@ -36,6 +36,18 @@ request() {
         ok*) note "host: $* $answer" ;;
         *) fail "the host could not $*: $answer" ;;
     esac
+    last_answer="$answer"
+}
+
+# The simulator's log the checks read: the first one, until restart_sim.
+simlog="$OUT/meter-sim.log"
+# restart_sim [OPTIONS]: the simulated meter started afresh (with a log of its
+# own) and the adapter back in the guest.
+restart_sim() {
+    request sim "$@"
+    simlog="$OUT/${last_answer##*log }"
+    wait_for 30 test -e "$byid" || fail "$byid did not come back with the new simulator"
+    wait_for 10 grep -qs ' START ' "$simlog" || fail "no log $simlog"
 }
 
 # The frames the simulated meter received, one a line without quotes or CR
@@ -45,7 +57,7 @@ frames() {
     awk -v after="${1:-0}" '
         $2 == "RX" { f = substr($0, index($0, " RX ") + 4); f = substr(f, 2, length(f) - 2)
                      if (seen >= after) print f
-                     if (f == "S") seen++ }' "$OUT/meter-sim.log"
+                     if (f == "S") seen++ }' "$simlog"
 }
 joined() { paste -sd'|'; }
 # Tests for wait_for, read afresh each time: at least N frames after the
