@@ -9,10 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 class TestE2eConnect : public QObject {
     Q_OBJECT
 
@@ -34,22 +30,6 @@ private slots:
             const double v = sim->Entries("RX").at(3).first;
             VERIFY_TIME(sim->Entries("CLOSE").at(3).first - v, 0.7 - 0.02, 0.7 + Timing::Slack());
         }
-    }
-
-    // A meter another program has locked (picocom, tio: an flock) is no port
-    // for the search: left out of the Port menu and not sent a byte.
-    void lockedPortIsLeftAlone()
-    {
-        MeterSim held({"--serial", "QZ0001"}), free({"--serial", "QZ0002"});
-        const int fd = ::open(held.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
-        E2eRig rig;
-        frmMain& form = rig.Make({held.device, free.device});
-        form.cmdConnect->click();
-        VerifyConnected(form, 2, "QZ0002", "1.05");
-        QCOMPARE(Shows(form).section(" | ", 2, 2), QString("Comm2:*"));
-        QCOMPARE(held.Frames(), QStringList());
-        ::close(fd);
     }
 
     // The simulator drops the line in the middle of a sweep: the window lets

@@ -5,28 +5,22 @@
 // and shows a device, for the cases no test can make with real files (run as
 // root, the tests cannot be refused a device); the report itself runs in the
 // command-line tests.
+#include "Pty.h"
+#include "Timing.h"
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
 #include "link/StableNames.h"
 #include "link/TerminalIo.h"
 
-#include "Timing.h"
-
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace PortReport;
 Q_DECLARE_METATYPE(PortReport::Facts)
@@ -34,68 +28,29 @@ Q_DECLARE_METATYPE(PortReport::SystemInfo)
 
 namespace {
 
-// A pseudo-terminal whose device side another program has left at 4800 baud
-// with hardware handshaking; the test holds the master side.
-struct Pty {
-    int master = -1, slave = -1;
-    QString name;
-    Pty()
-    {
-        char path[256] = {};
-        termios line{};
-        ::cfmakeraw(&line);
-        ::cfsetospeed(&line, B4800);
-        ::cfsetispeed(&line, B4800);
-        line.c_cflag |= CRTSCTS;
-        if (::openpty(&master, &slave, path, &line, nullptr) == 0)
-            name = QString::fromLatin1(path);
-        qputenv(PortMap::OverrideVariable, name.toLocal8Bit());
-    }
-    ~Pty()
-    {
-        ::close(slave);
-        ::close(master);
-    }
-    QByteArray Read(qsizetype count, int ms = 2000) const
-    {
-        QByteArray got;
-        char buf[512];
-        pollfd p{master, POLLIN, 0};
-        while (got.size() < count && ::poll(&p, 1, ms) > 0) {
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            got.append(buf, n);
-        }
-        return got;
-    }
-    speed_t DeviceSpeed() const
-    {
-        termios line{};
-        ::tcgetattr(slave, &line);
-        return ::cfgetospeed(&line);
-    }
+// A pseudo-terminal that is Comm1.
+struct Comm1 : Pty {
+    Comm1() { qputenv(PortMap::OverrideVariable, name.toLocal8Bit()); }
 };
 
-// The system's own calls, each noted with the line speed the device had at
-// that moment; a drain can be made to take its time, or to go on until the
-// output is thrown away, and writes to find no room.
+// The system's own calls, each noted with whether the meter's 9600 baud was
+// still in force; a drain takes drainMs (-1: until the output is thrown
+// away), and a full output queue takes nothing.
 struct WatchedIo : TerminalIo {
     SystemTerminalIo real;
-    int drainMs = 0;  // -1: never drains
+    int drainMs = 0;
     bool full = false;
     std::mutex mutex;
-    std::condition_variable discarded;
-    bool wasDiscarded = false;
+    std::condition_variable noted;
     QStringList calls;
-    QElapsedTimer clock;
 
-    void Note(const QString& what, int fd)
+    void Note(const char* what, int fd)
     {
         termios line{};
         ::tcgetattr(fd, &line);
         const std::lock_guard<std::mutex> lock(mutex);
-        calls << QString("%1 %2").arg(what).arg(::cfgetospeed(&line) == B9600 ? "9600" : "other");
+        calls << QString(what) + (::cfgetospeed(&line) == B9600 ? " 9600" : " other");
+        noted.notify_all();
     }
     qint64 Write(int fd, const char* data, qint64 size, int& error) override
     {
@@ -109,19 +64,11 @@ struct WatchedIo : TerminalIo {
     {
         Note("drain", fd);
         std::unique_lock<std::mutex> lock(mutex);
-        if (drainMs >= 0)
-            lock.unlock(), std::this_thread::sleep_for(std::chrono::milliseconds(drainMs));
-        else
-            discarded.wait_for(lock, std::chrono::seconds(2), [this] { return wasDiscarded; });
+        noted.wait_for(lock, std::chrono::milliseconds(drainMs < 0 ? 2000 : drainMs),
+                       [this] { return drainMs < 0 && calls.size() > 1; });
         return real.Drain(fd, error);
     }
-    void DiscardOutput(int fd) override
-    {
-        Note("discard", fd);
-        const std::lock_guard<std::mutex> lock(mutex);
-        wasDiscarded = true;
-        discarded.notify_all();
-    }
+    void DiscardOutput(int fd) override { Note("discard", fd); }
 };
 
 }  // namespace
@@ -130,55 +77,43 @@ class TestQtComm : public QObject {
     Q_OBJECT
 
 private slots:
-    void framesBytesAndASecondOpen()
+    // The line as the meter wants it; what the device said before the open
+    // is not read. Frames go to the device before Output returns, however
+    // much the meter has said that nobody read; bytes are counted without
+    // event processing too, and read one at a time, in order.
+    void framesLeaveWhateverHasArrived()
     {
-        int master = -1, slave = -1;
-        char name[256] = {};
-        QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        qputenv(PortMap::OverrideVariable, name);
-        QtCommControl comm, second;
+        Comm1 pty;
+        QtCommControl comm;
         QVERIFY(!comm.setCommPort(0) && !comm.setCommPort(17) && !comm.setCommPort(2));  // 2: no device
-        // What the device said before the port was opened is not read.
-        termios line{};  // the line as the device sees it (a pseudo-terminal keeps 8 bits, no parity)
-        ::cfmakeraw(&line);
-        QVERIFY(::tcsetattr(slave, TCSANOW, &line) == 0 && ::write(master, "STALE\r", 6) == 6);
-        QVERIFY(comm.setCommPort(1) && comm.setSettings("4800,n,8,2") && comm.setHandshaking(0) &&
-                comm.setInputLen(1) && comm.setPortOpen(true) && comm.setRTSEnable(true));
+        QCOMPARE(::write(pty.master, "STALE\r", 6), 6);
+        QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,2") && comm.setHandshaking(0) &&
+                comm.setInBufferSize(100) && comm.setInputLen(1) && comm.setPortOpen(true) && comm.setRTSEnable(true));
         QVERIFY(!comm.setCommPort(1));  // not while open
-        QCOMPARE(::tcgetattr(slave, &line), 0);
-        QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
+        const termios line = pty.Line();
+        QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
         QCOMPARE(line.c_cflag & (CSTOPB | CRTSCTS), tcflag_t(CSTOPB));
         QTest::qWait(50);
         QCOMPARE(comm.InBufferCount(), 0);
 
-        // A frame leaves whole.
-        comm.Output("N0C6\r");
-        QByteArray sent;
-        char buf[64];
-        pollfd p{master, POLLIN, 0};
-        while (sent.size() < 5 && ::poll(&p, 1, 2000) > 0)
-            sent.append(buf, ::read(master, buf, sizeof buf));
-        QCOMPARE(sent, QByteArray("N0C6\r"));
-
-        // Bytes are counted without event processing and read one at a time.
-        const QByteArray reply = "V,QZ1234,A,1.05\r\n";
-        QVERIFY(::write(master, reply.constData(), size_t(reply.size())) == reply.size());
-        QElapsedTimer waited;
-        waited.start();
-        while (comm.InBufferCount() < reply.size() && waited.elapsed() < 2000) {
+        QByteArray said;
+        for (int i = 0; i < 60; ++i)
+            said += "M," + QByteArray::number(800 + i) + "\r";
+        QCOMPARE(::write(pty.master, said.constData(), size_t(said.size())), ssize_t(said.size()));
+        QTest::qWait(50);  // events handled: the port takes it all in
+        QCOMPARE(comm.InBufferCount(), 100);
+        QVERIFY(comm.Output("N0C6\r").ok && comm.Output("U\r").ok);
+        QCOMPARE(pty.Read(7, 0), QByteArray("N0C6\rU\r"));  // already there: no waiting
+        const QByteArray reply = "V,QZ1234,A,1.05\r\n";  // arrives while no events are handled
+        QCOMPARE(::write(pty.master, reply.constData(), 17), 17);
+        said += reply;
+        int queued = 0;
+        for (QDeadlineTimer limit(2000); queued < 17 && !limit.hasExpired();)
+            ::ioctl(pty.slave, FIONREAD, &queued);
+        for (qsizetype i = 0; i < said.size(); ++i) {
+            QCOMPARE(comm.InBufferCount(), int(std::min<qsizetype>(100, said.size() - i)));
+            QCOMPARE(comm.Input(), said.mid(i, 1));
         }
-        for (int i = 0; i < reply.size(); ++i) {
-            QCOMPARE(comm.InBufferCount(), int(reply.size()) - i);
-            QCOMPARE(comm.Input(), reply.mid(i, 1));
-        }
-
-        // The port is held: a second open fails until the first closes.
-        QVERIFY(second.setCommPort(1));
-        QVERIFY(!second.setPortOpen(true));
-        QVERIFY(comm.setPortOpen(false));
-        QVERIFY(second.setPortOpen(true));
-        ::close(slave);
-        ::close(master);
     }
 
     // A device another program holds is busy however it holds it: an flock
@@ -193,9 +128,10 @@ private slots:
     void busyMeansBusy()
     {
         QFETCH(QString, lock);
-        Pty pty;
+        Comm1 pty;
         QtCommControl other, comm;
-        const int fd = ::open(pty.name.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const QByteArray path = pty.name.toLocal8Bit();
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(fd >= 0);
         if (lock == "flock")
             QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
@@ -211,72 +147,42 @@ private slots:
         other.setPortOpen(false);
         // Free again; and while it is open here, it is locked for others.
         QVERIFY(comm.setPortOpen(true));
-        const int again = ::open(pty.name.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QVERIFY(again >= 0);
+        const int again = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QCOMPARE(::flock(again, LOCK_EX | LOCK_NB), -1);
         ::close(again);
     }
 
-    // Frames go to the device before Output returns, however much the meter
-    // has said that nobody read; what it said is still there to read, in order.
-    void framesLeaveWhateverHasArrived()
-    {
-        Pty pty;
-        QtCommControl comm;
-        QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1") && comm.setInBufferSize(100) &&
-                comm.setInputLen(1) && comm.setPortOpen(true));
-        QByteArray said;
-        for (int i = 0; i < 60; ++i)
-            said += "M," + QByteArray::number(800 + i) + "\r";
-        QCOMPARE(::write(pty.master, said.constData(), size_t(said.size())), ssize_t(said.size()));
-        QTest::qWait(50);  // events handled: the port takes it all in
-        QCOMPARE(comm.InBufferCount(), 100);
-        QVERIFY(comm.Output("R\r").ok && comm.Output("U\r").ok);
-        QCOMPARE(pty.Read(4, 0), QByteArray("R\rU\r"));  // already there: no waiting
-        QByteArray read;
-        while (comm.InBufferCount() > 0)
-            read += comm.Input();
-        QCOMPARE(read, said);
-    }
-
-    // No room in the output queue: Output gives up after its 100 ms and says so.
-    void writeWithoutRoomFails()
-    {
-        Pty pty;
-        auto io = std::make_shared<WatchedIo>();
-        QtCommControl comm(io);
-        QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true));
-        io->full = true;
-        QElapsedTimer took;
-        took.start();
-        const CommControl::Written written = comm.Output("R\r");
-        VERIFY_WAIT(took.nsecsElapsed() / 1e9, 0.1);
-        QVERIFY(!written.ok);
-        QCOMPARE(written.failure, QString("no room in the output queue within 100 ms (0 of 2 bytes written)"));
-    }
-
-    // Closing drains the output while the meter's settings are still in
-    // force, throws away what has not left after 250 ms, and only then lets
-    // the device's old settings (4800 baud, handshaking) back and closes it.
-    void closeDrainsThenRestores_data()
+    // Output waits at most 100 ms for room in the output queue. Closing
+    // drains the output while the meter's settings are still in force,
+    // throws away what has not left after 250 ms, and only then lets the
+    // device's old settings (4800 baud, handshaking) back and closes it.
+    void writeThenClose_data()
     {
         QTest::addColumn<int>("drainMs");
         QTest::addColumn<QStringList>("calls");
-        QTest::newRow("drains at once") << 0 << QStringList{"drain 9600"};
-        QTest::newRow("drains within the bound") << 190 << QStringList{"drain 9600"};
-        QTest::newRow("never drains") << -1 << QStringList{"drain 9600", "discard 9600"};
+        QTest::addColumn<QString>("failure");
+        const QStringList drain{"drain 9600"};
+        QTest::newRow("drains at once") << 0 << drain << "";
+        QTest::newRow("drains within the bound") << 190 << drain << "";
+        QTest::newRow("never drains") << -1 << QStringList{"drain 9600", "discard 9600"} << "";
+        QTest::newRow("no room") << 0 << drain << "no room in the output queue within 100 ms (0 of 2 bytes written)";
     }
-    void closeDrainsThenRestores()
+    void writeThenClose()
     {
         QFETCH(int, drainMs);
-        Pty pty;
+        QFETCH(QString, failure);
+        Comm1 pty;
         auto io = std::make_shared<WatchedIo>();
         io->drainMs = drainMs;
+        io->full = !failure.isEmpty();
         QtCommControl comm(io);
         QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1") && comm.setPortOpen(true));
-        QCOMPARE(pty.DeviceSpeed(), speed_t(B9600));
-        QVERIFY(comm.Output("U\r").ok);
         QElapsedTimer took;
+        took.start();
+        const CommControl::Written written = comm.Output("U\r");
+        QCOMPARE(written.ok ? QString() : written.failure, failure);
+        if (io->full)
+            VERIFY_WAIT(took.nsecsElapsed() / 1e9, 0.1);
         took.start();
         QVERIFY(comm.setPortOpen(false));
         const double seconds = took.nsecsElapsed() / 1e9;
@@ -285,11 +191,10 @@ private slots:
         else
             VERIFY_TIME(seconds, drainMs / 1000.0, 0.25);
         QTEST(io->calls, "calls");
-        termios line{};
-        QCOMPARE(::tcgetattr(pty.slave, &line), 0);
+        const termios line = pty.Line();
         QCOMPARE(::cfgetospeed(&line), speed_t(B4800));
         QCOMPARE(line.c_cflag & CRTSCTS, tcflag_t(CRTSCTS));
-        QCOMPARE(pty.Read(2), QByteArray("U\r"));
+        QCOMPARE(pty.Read(2, 500), QByteArray(io->full ? "" : "U\r"));
         // Nothing written since the open: nothing to drain.
         io->calls.clear();
         QVERIFY(comm.setPortOpen(true) && comm.setPortOpen(false));
@@ -373,43 +278,24 @@ private slots:
         QTest::addColumn<SystemInfo>("info");
         QTest::addColumn<QString>("line");
         using Group = DeviceAccess::Group;
-        const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {}) {
-            Facts facts;
-            facts.kind = Facts::Kind::CharacterDevice;
-            facts.permitted = permitted;
-            facts.opened = opened;
-            facts.openError = error;
-            return facts;
+        using Holder = DeviceAccess::Holder;
+        const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {},
+                               std::optional<Group> group = {}, std::optional<Holder> holder = {}) {
+            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, group, holder};
         };
-        const auto refused = [&](const Group& group) {
-            Facts facts = device(false, false);
-            facts.group = group;
-            return facts;
-        };
-        const auto held = [&](std::optional<DeviceAccess::Holder> holder) {
-            Facts facts = device(true, false, QSerialPort::PermissionError);
-            facts.holder = holder;
-            return facts;
-        };
-        SystemInfo adapter;
-        adapter.description = "FT232R USB UART";
-        adapter.manufacturer = "FTDI";
-        adapter.serialNumber = "A50285BI";
-        adapter.vendorId = 0x0403;
-        adapter.productId = 0x6001;
-        adapter.driver = "ftdi_sio";
-        adapter.stableNames = QStringList{"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
-                                          "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"};
-        SystemInfo halfAnId;
-        halfAnId.manufacturer = "ACME";
-        halfAnId.vendorId = 0x1234;
+        const auto refused = [&](const Group& group) { return device(false, false, {}, group); };
+        const auto held = [&](std::optional<Holder> by) { return device(true, false, QSerialPort::PermissionError, {}, by); };
+        const SystemInfo adapter{"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, "ftdi_sio",
+                                 {"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
+                                  "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"}};
         const QString at = "Comm2: /dev/ttyUSB0: ";
         QTest::newRow("USB adapter") << device(true, true) << adapter
                                      << "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, "
                                         "driver ftdi_sio): ok\n"
                                         "    also /dev/serial/by-id/usb-FTDI_A50285BI-if00-port0\n"
                                         "    also /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
-        QTest::newRow("half an id") << device(true, true) << halfAnId << "Comm2: /dev/ttyUSB0 (ACME): ok";
+        QTest::newRow("half an id") << device(true, true) << SystemInfo{{}, "ACME", {}, 0x1234, {}, {}, {}}
+                                    << "Comm2: /dev/ttyUSB0 (ACME): ok";
         QTest::newRow("not in its group") << refused({"uucp", true, false, false}) << SystemInfo{}
                                           << at + "permission denied (it belongs to the group uucp: "
                                                   "sudo usermod -aG uucp $USER, then log out and in again, "
@@ -424,7 +310,7 @@ private slots:
                                                   << at + "permission denied (the group tty may not use it: ask your "
                                                           "administrator for a udev rule that lets a group such as "
                                                           "dialout use it)";
-        QTest::newRow("held by a program") << held(DeviceAccess::Holder{"picocom", 4242}) << SystemInfo{}
+        QTest::newRow("held by a program") << held(Holder{"picocom", 4242}) << SystemInfo{}
                                            << at + "busy (held by picocom, pid 4242)";
         QTest::newRow("held, nobody seen") << held(std::nullopt) << SystemInfo{} << at + "busy (held by another program)";
         QTest::newRow("gone since") << device(true, false, QSerialPort::DeviceNotFoundError) << SystemInfo{}
@@ -443,26 +329,22 @@ private slots:
     void stableNames()
     {
         QTemporaryDir dir;
-        const QString root = dir.filePath("serial"), sys = dir.filePath("sys");
-        for (const QString& folder : {root + "/by-id", root + "/by-path", sys + "/class/tty/ttyFAKE0",
+        const QString root = dir.filePath("serial"), sys = dir.filePath("sys"), port = sys + "/devices/port0";
+        for (const QString& folder : {root + "/by-id", root + "/by-path", sys + "/class/tty/ttyFAKE0", port,
                                       sys + "/bus/usb-serial/drivers/ftdi_sio"})
             QVERIFY(QDir().mkpath(folder));
         QFile device(dir.filePath("ttyFAKE0")), other(dir.filePath("ttyFAKE1"));
         QVERIFY(device.open(QIODevice::WriteOnly) && other.open(QIODevice::WriteOnly));
-        QVERIFY(QFile::link(device.fileName(), root + "/by-id/usb-FTDI_A-if00-port0"));
-        QVERIFY(QFile::link(other.fileName(), root + "/by-id/usb-FTDI_B-if00-port0"));
-        QVERIFY(QFile::link(device.fileName(), root + "/by-path/pci-usb-0:2-port0"));
-        QVERIFY(QFile::link(dir.filePath("gone"), root + "/by-path/pci-usb-0:3-port0"));
-        QCOMPARE(StableNames::Of(device.fileName(), root),
-                 (QStringList{root + "/by-id/usb-FTDI_A-if00-port0", root + "/by-path/pci-usb-0:2-port0"}));
-        // Given by one of its stable names, the device shows the other.
-        QCOMPARE(StableNames::Of(root + "/by-id/usb-FTDI_A-if00-port0", root),
-                 QStringList{root + "/by-path/pci-usb-0:2-port0"});
+        const QString byId = root + "/by-id/usb-FTDI_A-if00-port0", byPath = root + "/by-path/pci-usb-0:2-port0";
+        QVERIFY(QFile::link(device.fileName(), byId) && QFile::link(device.fileName(), byPath) &&
+                QFile::link(other.fileName(), root + "/by-id/usb-FTDI_B-if00-port0") &&
+                QFile::link(dir.filePath("gone"), root + "/by-path/pci-usb-0:3-port0"));
+        QCOMPARE(StableNames::Of(device.fileName(), root), (QStringList{byId, byPath}));
+        QCOMPARE(StableNames::Of(byId, root), QStringList{byPath});  // given one of its stable names: the other
         // sysfs: the terminal's device is a port whose driver link names the driver.
-        QVERIFY(QDir().mkpath(sys + "/devices/port0"));
-        QVERIFY(QFile::link(sys + "/devices/port0", sys + "/class/tty/ttyFAKE0/device"));
-        QVERIFY(QFile::link(sys + "/bus/usb-serial/drivers/ftdi_sio", sys + "/devices/port0/driver"));
-        QCOMPARE(StableNames::DriverOf(root + "/by-id/usb-FTDI_A-if00-port0", sys), QString("ftdi_sio"));
+        QVERIFY(QFile::link(port, sys + "/class/tty/ttyFAKE0/device") &&
+                QFile::link(sys + "/bus/usb-serial/drivers/ftdi_sio", port + "/driver"));
+        QCOMPARE(StableNames::DriverOf(byId, sys), QString("ftdi_sio"));
         QCOMPARE(StableNames::DriverOf(other.fileName(), sys), QString());
     }
 };

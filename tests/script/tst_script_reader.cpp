@@ -42,9 +42,7 @@ private slots:
         row("speed below the slider", "speed 7", "s.qz:1: speed needs a whole number from 8 to 100, not '7'");
         row("speed above the slider", "speed 101", "s.qz:1: speed needs a whole number from 8 to 100, not '101'");
         row("speed missing", "speed", "s.qz:1: speed needs a whole number from 8 to 100");
-        row("number and more", "wait 1 2", "s.qz:1: unexpected '2' after wait 1");
         row("calibration setting", "calibration half", "s.qz:1: calibration needs on or off");
-        row("scale setting", "scale", "s.qz:1: scale needs trad or simple");
         row("expect without a pattern", "expect serial", "s.qz:1: expect needs serial or firmware and a pattern");
         row("expect what", "expect model X", "s.qz:1: expect needs serial or firmware and a pattern");
         row("pattern of two words", "expect serial QZ 12", "s.qz:1: unexpected '12' after expect serial QZ");

@@ -1,17 +1,14 @@
 // The program as main() starts it (its command line, its serial control, its
-// start-up), with a script of clicks for tests that end it from outside. The
-// arguments are the program's own (--trace FILE, ...); DRIVEN_CLICKS names
-// the clicks, made once the window is up: "connect" presses Connect (and
-// "connected" is said when a meter answered), "sweep" presses SWEEP,
-// "disconnect" and "exit" press those, "pause" lets half a second pass. What
-// happens is printed on stdout, one line each: "window", "connected",
-// "sweeping", "modal <title>" (a modal window or box came up), "answered
-// <title>", and the exit status is the program's own.
-//
-// DRIVEN_ANSWER=PATH answers a box that is up (with its OK or default button)
-// once PATH exists, so that whoever drives the run decides when the click
-// under the box ends and the next one comes. Without it a box waits for an
-// answer nobody gives.
+// start-up), driven by clicks for tests that end it from outside; the
+// arguments are the program's own (--trace FILE, ...). DRIVEN_CLICKS names the
+// clicks, made once the window is up: "connect", "sweep", "disconnect" and
+// "exit" press those buttons, "pause" lets half a second pass. What happens is
+// a line on stdout: "window", "connected" (a meter answered), "sweeping",
+// "modal <title>" (a modal window or box came up), "answered <title>"; the
+// exit status is the program's own. DRIVEN_ANSWER=PATH answers a box that is
+// up (with its OK or default button) once PATH exists, so that whoever drives
+// the run decides when the click under the box ends and the next one comes.
+// Without it a box waits for an answer nobody gives.
 #include "shell/Entry.h"
 #include "shell/frmMain.h"
 
@@ -43,20 +40,6 @@ frmMain* ShownWindow()
     return nullptr;
 }
 
-void Answer(QWidget* modal)
-{
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        QAbstractButton* button = box->defaultButton();
-        if (!button)
-            button = box->button(QMessageBox::Ok);
-        if (button) {
-            button->click();
-            return;
-        }
-    }
-    modal->close();
-}
-
 // Says "modal <title>" as soon as a modal window or box is shown (inside the
 // program's own waits too) and answers it once the answer file exists. Both
 // come from events, not from polling, so while a box waits the driver adds no
@@ -74,13 +57,11 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Show && watched->isWidgetType()) {
-            auto* window = static_cast<QWidget*>(watched);
-            if (window->isWindow() && window->isModal()) {
-                Say("modal", window->windowTitle());
-                m_box = window;
-                QTimer::singleShot(0, this, [this] { AnswerIfDue(); });
-            }
+        auto* window = watched->isWidgetType() ? static_cast<QWidget*>(watched) : nullptr;
+        if (event->type() == QEvent::Show && window && window->isWindow() && window->isModal()) {
+            Say("modal", window->windowTitle());
+            m_box = window;
+            QTimer::singleShot(0, this, [this] { AnswerIfDue(); });
         }
         return false;
     }
@@ -93,7 +74,14 @@ private:
         QWidget* box = m_box;
         m_box = nullptr;
         Say("answered", box->windowTitle());
-        Answer(box);
+        auto* message = qobject_cast<QMessageBox*>(box);
+        QAbstractButton* button = !message                  ? nullptr
+                                  : message->defaultButton() ? message->defaultButton()
+                                                             : message->button(QMessageBox::Ok);
+        if (button)
+            button->click();
+        else
+            box->close();
     }
 
     QString m_answerWhen;
@@ -118,21 +106,17 @@ void StartDriving()
             return;
         if (next == 0)
             Say("window");
-        if (next >= script.size()) {
-            clicks->stop();
-            return;
-        }
+        if (next >= script.size())
+            return clicks->stop();
         const QString click = script.at(next++);
         if (click == "pause") {
             clicks->stop();
             QTimer::singleShot(500, clicks, qOverload<>(&QTimer::start));
         } else if (click == "exit") {
             form->cmdExit->click();
-        } else if (click == "disconnect") {
+        } else if (click == "connect" || click == "disconnect") {
             form->cmdConnect->click();
-        } else if (click == "connect") {
-            form->cmdConnect->click();
-            if (form->Connected)
+            if (click == "connect" && form->Connected)
                 Say("connected");
         } else if (click == "sweep") {
             Say("sweeping");

@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QProcess>
 
+#include <unistd.h>
+
 struct Ran {
     int status = -1;  // -1: crashed or did not finish
     QString out, err;
@@ -18,6 +20,17 @@ inline QProcessEnvironment NoDisplayEnvironment(const QMap<QString, QString>& se
     for (auto it = set.cbegin(); it != set.cend(); ++it)
         env.insert(it.key(), it.value());
     return env;
+}
+
+// In a child about to run: `fd` becomes a pipe whose reader has gone.
+inline void PipeNobodyReads(int fd)
+{
+    int ends[2];
+    if (::pipe(ends) == 0) {
+        ::dup2(ends[1], fd);
+        ::close(ends[0]);
+        ::close(ends[1]);
+    }
 }
 
 inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, const QMap<QString, QString>& set = {})
