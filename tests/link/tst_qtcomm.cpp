@@ -54,10 +54,7 @@ struct WatchedIo : TerminalIo {
     }
     qint64 Write(int fd, const char* data, qint64 size, int& error) override
     {
-        if (!full)
-            return real.Write(fd, data, size, error);
-        error = EAGAIN;
-        return -1;
+        return full ? (error = EAGAIN, -1) : real.Write(fd, data, size, error);
     }
     void WaitWritable(int fd, int ms) override { real.WaitWritable(fd, ms); }
     bool Drain(int fd, int& error) override
@@ -240,10 +237,7 @@ private slots:
         qunsetenv(PortMap::OverrideVariable);
         QList<PortMap::SystemPort> system{{"/dev/ttyUSB1", {}, {}, {}, {}, {}}};
         int walks = 0;
-        QtCommControl comm({}, [&] {
-            ++walks;
-            return system;
-        });
+        QtCommControl comm({}, [&] { return ++walks, system; });
         comm.RescanPorts();
         for (int n = 1; n <= 16; ++n)
             QCOMPARE(comm.setCommPort(n), n == 1);
@@ -279,43 +273,35 @@ private slots:
         QTest::addColumn<QString>("line");
         using Group = DeviceAccess::Group;
         using Holder = DeviceAccess::Holder;
+        const auto row = [](const char* name, const Facts& facts, const QString& line, const SystemInfo& info = {}) {
+            QTest::newRow(name) << facts << info << line;
+        };
         const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {},
                                std::optional<Group> group = {}, std::optional<Holder> holder = {}) {
             return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, group, holder};
         };
         const auto refused = [&](const Group& group) { return device(false, false, {}, group); };
         const auto held = [&](std::optional<Holder> by) { return device(true, false, QSerialPort::PermissionError, {}, by); };
-        const SystemInfo adapter{"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, "ftdi_sio",
-                                 {"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
-                                  "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"}};
-        const QString at = "Comm2: /dev/ttyUSB0: ";
-        QTest::newRow("USB adapter") << device(true, true) << adapter
-                                     << "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, "
-                                        "driver ftdi_sio): ok\n"
-                                        "    also /dev/serial/by-id/usb-FTDI_A50285BI-if00-port0\n"
-                                        "    also /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
-        QTest::newRow("half an id") << device(true, true) << SystemInfo{{}, "ACME", {}, 0x1234, {}, {}, {}}
-                                    << "Comm2: /dev/ttyUSB0 (ACME): ok";
-        QTest::newRow("not in its group") << refused({"uucp", true, false, false}) << SystemInfo{}
-                                          << at + "permission denied (it belongs to the group uucp: "
-                                                  "sudo usermod -aG uucp $USER, then log out and in again, "
-                                                  "or newgrp uucp for this shell)";
-        QTest::newRow("in its group since this login") << refused({"dialout", true, true, false}) << SystemInfo{}
-                                                       << at + "permission denied (you are in the group dialout, but "
-                                                               "this login is older than that: log out and in again)";
-        QTest::newRow("root's") << refused({"root", false, false, false}) << SystemInfo{}
-                                << at + "permission denied (it belongs to root: ask your administrator for a udev "
-                                        "rule that lets a group such as dialout use it)";
-        QTest::newRow("its group may not use it") << refused({"tty", false, true, true}) << SystemInfo{}
-                                                  << at + "permission denied (the group tty may not use it: ask your "
-                                                          "administrator for a udev rule that lets a group such as "
-                                                          "dialout use it)";
-        QTest::newRow("held by a program") << held(Holder{"picocom", 4242}) << SystemInfo{}
-                                           << at + "busy (held by picocom, pid 4242)";
-        QTest::newRow("held, nobody seen") << held(std::nullopt) << SystemInfo{} << at + "busy (held by another program)";
-        QTest::newRow("gone since") << device(true, false, QSerialPort::DeviceNotFoundError) << SystemInfo{}
-                                    << at + "missing";
-        QTest::newRow("refuses 9600,n,8,1") << device(true, false) << SystemInfo{} << at + "not a serial device";
+        const QString at = "Comm2: /dev/ttyUSB0: ", denied = at + "permission denied (",
+                      udev = ": ask your administrator for a udev rule that lets a group such as dialout use it)";
+        const QStringList stable{"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
+                                 "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"};
+        row("USB adapter", device(true, true),
+            "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, driver ftdi_sio): ok\n    also " +
+                stable.join("\n    also "),
+            {"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, "ftdi_sio", stable});
+        row("half an id", device(true, true), "Comm2: /dev/ttyUSB0 (ACME): ok", {{}, "ACME", {}, 0x1234, {}, {}, {}});
+        row("not in its group", refused({"uucp", true, false, false}),
+            denied + "it belongs to the group uucp: sudo usermod -aG uucp $USER, then log out and in again, or newgrp "
+                     "uucp for this shell)");
+        row("in its group since this login", refused({"dialout", true, true, false}),
+            denied + "you are in the group dialout, but this login is older than that: log out and in again)");
+        row("root's", refused({"root", false, false, false}), denied + "it belongs to root" + udev);
+        row("its group may not use it", refused({"tty", false, true, true}), denied + "the group tty may not use it" + udev);
+        row("held by a program", held(Holder{"picocom", 4242}), at + "busy (held by picocom, pid 4242)");
+        row("held, nobody seen", held(std::nullopt), at + "busy (held by another program)");
+        row("gone since", device(true, false, QSerialPort::DeviceNotFoundError), at + "missing");
+        row("refuses 9600,n,8,1", device(true, false), at + "not a serial device");
     }
     void portReportLine()
     {

@@ -1,14 +1,13 @@
-// The program as main() starts it (its command line, its serial control, its
-// start-up), driven by clicks for tests that end it from outside; the
-// arguments are the program's own (--trace FILE, ...). DRIVEN_CLICKS names the
-// clicks, made once the window is up: "connect", "sweep", "disconnect" and
-// "exit" press those buttons, "pause" lets half a second pass. What happens is
-// a line on stdout: "window", "connected" (a meter answered), "sweeping",
-// "modal <title>" (a modal window or box came up), "answered <title>"; the
-// exit status is the program's own. DRIVEN_ANSWER=PATH answers a box that is
-// up (with its OK or default button) once PATH exists, so that whoever drives
-// the run decides when the click under the box ends and the next one comes.
-// Without it a box waits for an answer nobody gives.
+// The program as main() starts it (its command line, serial control and
+// start-up), for tests that end it from outside; the arguments are the
+// program's own. DRIVEN_CLICKS: the clicks made once the window is up,
+// "connect", "sweep", "disconnect" and "exit" on those buttons, "pause" for
+// half a second. A line on stdout for each happening: "window", "connected"
+// (a meter answered), "sweeping", "modal <title>" (a modal window or box came
+// up), "answered <title>"; the exit status is the program's own.
+// DRIVEN_ANSWER=PATH: a box that is up is answered (its OK or default button)
+// once PATH exists, so that whoever drives the run decides when the click
+// under the box ends; without it a box waits for an answer nobody gives.
 #include "shell/Entry.h"
 #include "shell/frmMain.h"
 
@@ -46,13 +45,11 @@ frmMain* ShownWindow()
 // work of its own to what is measured of the program.
 class Boxes : public QObject {
 public:
-    explicit Boxes(const QString& answerWhen, QObject* parent) : QObject(parent), m_answerWhen(answerWhen)
+    explicit Boxes(const QString& answerWhen) : QObject(qApp), m_answerWhen(answerWhen)
     {
         qApp->installEventFilter(this);
-        if (!answerWhen.isEmpty()) {
-            m_folder.addPath(QFileInfo(answerWhen).absolutePath());
-            QObject::connect(&m_folder, &QFileSystemWatcher::directoryChanged, this, [this] { AnswerIfDue(); });
-        }
+        if (!answerWhen.isEmpty() && m_folder.addPath(QFileInfo(answerWhen).absolutePath()))
+            connect(&m_folder, &QFileSystemWatcher::directoryChanged, this, &Boxes::AnswerIfDue);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -95,11 +92,9 @@ void StartDriving()
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;  // --list-ports: no window to drive
     const QStringList script = qEnvironmentVariable("DRIVEN_CLICKS").split(' ', Qt::SkipEmptyParts);
-    auto* app = QCoreApplication::instance();
-    new Boxes(qEnvironmentVariable("DRIVEN_ANSWER"), app);
-
+    new Boxes(qEnvironmentVariable("DRIVEN_ANSWER"));
     // Clicks, one at a time; each runs to its end (a sweep runs on in here).
-    auto* clicks = new QTimer(app);
+    auto* clicks = new QTimer(qApp);
     QObject::connect(clicks, &QTimer::timeout, [clicks, script, next = 0]() mutable {
         frmMain* form = ShownWindow();
         if (!form)

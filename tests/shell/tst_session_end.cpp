@@ -22,34 +22,30 @@ class TestSessionEnd : public QObject {
 private slots:
     void endsThroughExit_data()
     {
-        QTest::addColumn<QString>("sim");      // meter-sim's option
-        QTest::addColumn<QString>("clicks");   // DRIVEN_CLICKS
+        QTest::addColumn<QString>("clicks");   // DRIVEN_CLICKS; a pause: for a meter that talks once selected
         QTest::addColumn<QString>("state");    // "idle", "sweep", "box" (the lost meter's box up), "exits" (by itself)
         QTest::addColumn<QString>("sent");     // signals sent one straight after the other; "HUP~": ignored at start
         QTest::addColumn<QString>("last");     // the last frames the meter got
-        const auto row = [](const char* name, const char* sim, const char* clicks, const char* state,
-                            const char* sent, const char* last) {
-            QTest::newRow(name) << sim << clicks << state << sent << last;
+        const auto row = [](const char* name, const char* clicks, const char* state, const char* sent, const char* last) {
+            QTest::newRow(name) << clicks << state << sent << last;
         };
-        row("SIGTERM in a sweep", "", "connect sweep", "sweep", "TERM", "R U");
-        row("SIGTERM then SIGINT in a sweep", "", "connect sweep", "sweep", "TERM INT", "R U");
-        row("SIGINT, box up", "", "connect", "box", "INT", "");
-        row("SIGHUP ignored at start, then SIGTERM", "", "connect", "idle", "HUP~ TERM", "R U");
-        row("SIGTERM in a sweep, the trace's reader gone", "", "connect sweep", "sweep, trace gone", "TERM", "R U");
+        row("SIGTERM then SIGINT in a sweep", "connect sweep", "sweep", "TERM INT", "R U");
+        row("SIGINT, box up", "connect", "box", "INT", "");
+        row("SIGHUP ignored at start, then SIGTERM", "connect", "idle", "HUP~ TERM", "R U");
+        row("SIGTERM in a sweep, the trace's reader gone", "connect sweep", "sweep, trace gone", "TERM", "R U");
         // A meter that talks once selected, more than the port's 100-byte
         // buffer before the last frames go: they reach it all the same.
-        row("SIGHUP, a meter that talks", "--talks", "connect pause", "idle", "HUP", "R U");
-        row("Exit, a meter that talks", "--talks", "connect pause exit", "exits", "", "S R U");
-        row("Disconnect, a meter that talks", "--talks", "connect pause disconnect", "idle", "TERM", "S I");
+        row("SIGHUP, a meter that talks", "connect pause", "idle", "HUP", "R U");
+        row("Exit, a meter that talks", "connect pause exit", "exits", "", "S R U");
+        row("Disconnect, a meter that talks", "connect pause disconnect", "idle", "TERM", "S I");
     }
     void endsThroughExit()
     {
-        QFETCH(QString, sim);
         QFETCH(QString, clicks);
         QFETCH(QString, state);
         QFETCH(QString, sent);
         QFETCH(QString, last);
-        MeterSim meter(sim.split(' ', Qt::SkipEmptyParts));
+        MeterSim meter(clicks.contains("pause") ? QStringList{"--talks"} : QStringList{});
         const bool ignoresHup = sent.startsWith("HUP~"), traceGone = state.endsWith("trace gone");
         QProcess program;
         program.setProcessEnvironment(NoDisplayEnvironment(
@@ -74,7 +70,7 @@ private slots:
         } else if (state != "exits") {  // connected means "S" sent; in a sweep, wait for a few positions
             QVERIFY(meter.WaitFor([&] { return meter.Frames().size() >= (state.startsWith("sweep") ? 8 : 5); }));
             if (clicks.contains("pause"))
-                QTest::qWait(1500);  // past the pause and the click after it
+                QTest::qWait(1500);  // past the pause, the talk and the click after it
         }
         for (const QString& name : sent.split(' ', Qt::SkipEmptyParts)) {
             ::kill(pid_t(program.processId()), name.startsWith("HUP") ? SIGHUP : name == "INT" ? SIGINT : SIGTERM);
