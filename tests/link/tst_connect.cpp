@@ -292,7 +292,8 @@ private slots:
         });
         form.cmdConnect->click();
         VerifyLog(rig.comm, QString("open1 1: ~ 1:R 1:U ~ 1:H 0.108 1:H 1:V ~ close1 %1 open3 3: ~ 3:H ~ 3:H 3:V %2")
-                                .arg(sessionEnd ? "~" : "open2 2: ~ 2:H ~ 2:H 2:V ~ close2", meter ? "~ close3 open3 3:S 3:R 3:U" : ""));
+                                .arg(sessionEnd ? "~" : "open2 2: ~ 2:H ~ 2:H 2:V ~ close2",
+                                     meter ? "~ close3 open3 3:S 3:R 3:U" : ""));
         QCOMPARE(rig.console.lines, sessionEnd ? QStringList{"qz-ruvude-zivo: Open Comms Port: Error Opening Comm2:9600,n,8,1"}
                                                : QStringList{});
         QFile file(dir.filePath("trace"));

@@ -18,14 +18,9 @@ struct Captured final : TextOutput {
     void Write(const QByteArray& bytes) override { text += QString::fromUtf8(bytes); }
 };
 
-struct Played {
-    QString report;
-    QString frames;  // without their CR, joined by "|"
-    int status;
-};
-
-// Plays `script` to its end on a window whose Comm1 holds a meter, or no port at all.
-Played Play(const QString& script, bool meter, EventReport::Format format = EventReport::Format::Text)
+// Plays `script` to its end on a window whose Comm1 holds a meter, or no port at all: its
+// report, the frames sent (without their CR, joined by "|") and its exit status.
+std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventReport::Format format = EventReport::Format::Text)
 {
     TestRig rig;
     if (meter)
@@ -88,22 +83,22 @@ private slots:
     {
         QFETCH(QString, script);
         QFETCH(QString, report);
-        const Played played = Play(script, true);
+        const auto [said, frames, status] = Play(script, true);
         const QString pattern = QRegularExpression::escape(report).replace("\\{t\\}", "\\d+\\.\\d{3}");
-        QVERIFY2(QRegularExpression("^" + pattern + "$").match(played.report).hasMatch(), qPrintable(played.report));
-        QTEST(played.frames, "frames");
-        QTEST(played.status, "status");
+        QVERIFY2(QRegularExpression("^" + pattern + "$").match(said).hasMatch(), qPrintable(said));
+        QTEST(frames, "frames");
+        QTEST(status, "status");
     }
 
     // "No meter detected" stays up a second, then Retry while the line's
     // seconds last; once they are over, Cancel. JSON lines on the way.
     void connectWithinRetriesEverySecondUntilItsTimeIsUp()
     {
-        const Played played = Play("wait 0.1\nconnect within 2.5", false, EventReport::Format::Json);
+        const auto [report, frames, status] = Play("wait 0.1\nconnect within 2.5", false, EventReport::Format::Json);
         static const QRegularExpression event("\\{\"t\":([0-9.]+),\"line\":(\\d),\"event\":\"(\\w+)\"(.*)\\}\n");
         QList<double> t;
         QStringList events;
-        for (const auto& m : event.globalMatch(played.report)) {
+        for (const auto& m : event.globalMatch(report)) {
             t << m.captured(1).toDouble();
             events << m.captured(2) + ' ' + m.captured(3) + m.captured(4);
         }
@@ -114,8 +109,8 @@ private slots:
                                       "\"\",\"elapsed\":" + QString::number(t.last(), 'f', 3)}));
         for (int i = 1; i <= 3; ++i)
             VERIFY_WAIT(t[i] - t[0], i * 1.0);
-        QCOMPARE(played.status, 1);
-        const QString atOnce = Play("connect within 0", false).report;  // its time is up before the box
+        QCOMPARE(status, 1);
+        const QString atOnce = std::get<0>(Play("connect within 0", false));  // its time is up before the box
         QVERIFY2(atOnce.section('\n', 0, 0).endsWith(" cancel") && atOnce.section(' ', 0, 0).toDouble() < 0.5,
                  qPrintable(atOnce));
     }

@@ -225,10 +225,8 @@ private slots:
         }
         process.kill();
         process.waitForFinished();
-        static const QRegularExpression line(QStringLiteral("^\\d+\\.\\d{6} (.*)$"),
-                                             QRegularExpression::MultilineOption);
-        QStringList events;
-        for (const auto& match : line.globalMatch(err))
+        QStringList events;  // the trace's lines without their stamps
+        for (const auto& match : QRegularExpression("^\\d+\\.\\d{6} (.*)$", QRegularExpression::MultilineOption).globalMatch(err))
             events << match.captured(1);
         const QString wall = " wall=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d\n";
         QVERIFY2(QRegularExpression("^START " + QRegularExpression::escape(Version) + wall +

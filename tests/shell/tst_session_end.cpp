@@ -1,11 +1,9 @@
 // The session ends while the program runs: SIGTERM (logout, shutdown, kill),
 // SIGINT (Ctrl+C), SIGHUP (terminal closed), or the session manager's quit.
-// The real program, started as main() starts it, on a meter-sim
-// pseudo-terminal: the meter gets "R" and "U" last and the program exits with
-// status 0, idle, in a sweep, with a box up after the meter was lost, with a
-// meter that talks once selected, with its trace's reader gone; a signal
-// ignored at start stays ignored. And Exit and Disconnect reach a meter that
-// talks, which nobody reads.
+// The program as main() starts it, on a meter-sim pseudo-terminal, exits with
+// status 0 and the meter gets "R" and "U" last, in every state it may be in;
+// a signal ignored at start stays ignored. Exit and Disconnect too reach a
+// meter that talks, which nobody reads.
 #include "NoDisplayRun.h"
 #include "e2e/E2eRig.h"
 #include "shell/SessionEnd.h"
@@ -96,7 +94,7 @@ private slots:
     // and before a logout another program may cancel: that is no end.
     void whatEndsTheSession()
     {
-        struct sigaction before {};
+        struct sigaction before {}, after {};
         ::signal(SIGHUP, SIG_IGN);
         ::sigaction(SIGTERM, nullptr, &before);
         QList<int> ends;
@@ -119,7 +117,6 @@ private slots:
             QCoreApplication::sendEvent(qApp, &quit);
             QCOMPARE(ends, (QList<int>{SIGINT, 0}));
         }
-        struct sigaction after {};
         ::sigaction(SIGTERM, nullptr, &after);
         QVERIFY(after.sa_handler == before.sa_handler);  // put back as it was
         ::sigaction(SIGHUP, nullptr, &after);

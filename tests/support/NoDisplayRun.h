@@ -26,11 +26,8 @@ inline QProcessEnvironment NoDisplayEnvironment(const QMap<QString, QString>& se
 inline void PipeNobodyReads(int fd)
 {
     int ends[2];
-    if (::pipe(ends) == 0) {
-        ::dup2(ends[1], fd);
-        ::close(ends[0]);
+    if (::pipe(ends) == 0 && ::dup2(ends[1], fd) >= 0 && ::close(ends[0]) == 0)
         ::close(ends[1]);
-    }
 }
 
 inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, const QMap<QString, QString>& set = {})
