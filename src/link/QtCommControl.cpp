@@ -210,6 +210,7 @@ bool QtCommControl::OpenDevice()
     {
         // Another program's exclusive mode does not keep root out; without
         // that privilege for the open it does, as it keeps every user out.
+        // cppcheck-suppress unusedVariable ; it does its work by living for this block
         const WithoutAdminPrivilege asAnyUser;
         opened = m_serial.open(QIODevice::ReadWrite);
     }
