@@ -123,14 +123,12 @@ private slots:
         // 20.5 steps), so the two runs cut alike.
         E2eRig rig;
         frmMain& form = rig.Make({clicked.device});
-        const auto click = [](QAbstractButton* b, int times = 1) {
-            return [=] { for (int i = 0; i < times; ++i) b->click(); };
-        };
-        const qsizetype sweep = 6;
+        const auto click = [](QAbstractButton* b) { return [b] { b->click(); }; };
+        const qsizetype sweep = 8;
         const QList<std::pair<int, std::function<void()>>> presses = {
-            {0, click(form.cmdConnect)}, {0, click(form.optLUT)}, {0, click(form.cmdCycle, 3)},
-            {300, click(form.optSimple)}, {0, click(form.cmdCycle)}, {0, click(form.optLIN)}, {0, click(form.cmdSweep)},
-            {972 + 567, [&] { form.SldSpeed->setValue(100); }}, {540, click(form.cmdLeft)},
+            {0, click(form.cmdConnect)}, {0, click(form.optLUT)}, {0, click(form.cmdCycle)}, {0, click(form.cmdCycle)},
+            {0, click(form.cmdCycle)}, {300, click(form.optSimple)}, {0, click(form.cmdCycle)}, {0, click(form.optLIN)},
+            {0, click(form.cmdSweep)}, {972 + 567, [&] { form.SldSpeed->setValue(100); }}, {540, click(form.cmdLeft)},
             {0, click(form.cmdRight)}, {0, click(form.cmdConnect)}, {0, click(form.cmdConnect)},
             {0, click(form.optTrad)}, {0, click(form.cmdExit)}};
         qsizetype next = 0;

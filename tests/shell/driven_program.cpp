@@ -31,14 +31,6 @@ void Say(const char* what, const QString& more = {})
     std::fflush(stdout);
 }
 
-frmMain* ShownWindow()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<frmMain*>(w); form && form->isVisible())
-            return form;
-    return nullptr;
-}
-
 // Says "modal <title>" as soon as a modal window or box is shown (inside the
 // program's own waits too) and answers it once the answer file exists. Both
 // come from events, not from polling, so while a box waits the driver adds no
@@ -96,7 +88,10 @@ void StartDriving()
     // Clicks, one at a time; each runs to its end (a sweep runs on in here).
     auto* clicks = new QTimer(qApp);
     QObject::connect(clicks, &QTimer::timeout, [clicks, script, next = 0]() mutable {
-        frmMain* form = ShownWindow();
+        frmMain* form = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<frmMain*>(w); shown && shown->isVisible())
+                form = shown;
         if (!form)
             return;
         if (next == 0)
