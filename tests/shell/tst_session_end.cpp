@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -54,7 +55,8 @@ private slots:
             if (traceGone)
                 PipeNobodyReads(STDERR_FILENO);
         });
-        program.start(DRIVEN_PROGRAM_PATH, traceGone ? QStringList{"--trace", "-"} : QStringList{});
+        QTemporaryDir dir;
+        program.start(DRIVEN_PROGRAM_PATH, {"--trace", traceGone ? "-" : dir.filePath("trace")});
         QString said;
         const auto says = [&](const QString& line) {
             while (!said.contains(line + '\n') && program.waitForReadyRead(10000))
@@ -87,6 +89,13 @@ private slots:
         QCOMPARE(frames.count("R"), tail.count("R"));
         if (state.startsWith("sweep"))
             QVERIFY(frames.at(frames.size() - 3).startsWith('N'));
+        // The trace says TX for exactly the frames the meter got.
+        QFile trace(dir.filePath("trace"));
+        QStringList traced;
+        for (const QString& line : QString::fromLatin1(trace.open(QIODevice::ReadOnly) ? trace.readAll() : "").split('\n'))
+            if (line.section(' ', 1, 1) == "TX")
+                traced << line.section(' ', 2).chopped(3).mid(1);  // "N000\r" -> N000
+        QCOMPARE(traced, traceGone ? QStringList() : frames);
     }
 
     // In the program itself: which signals end it, and which of the session
