@@ -21,6 +21,7 @@
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
 #include "script/TextOutput.h"
+#include "shell/Console.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Platform.h"
@@ -44,8 +45,9 @@ constexpr int StepsPerRamp = 76;  // 0, 54, ... 4050 and 4095, 4041, ... 45
 constexpr double IdealRamp = StepsPerRamp * 0.054;
 
 // The scripted run's report goes nowhere.
-struct NoOutput final : TextOutput {
+struct NoOutput final : TextOutput, Console {
     void Write(const QByteArray&) override {}
+    void Say(const QString&) override {}
 };
 
 double Seconds(RecordingComm::Clock::duration d)

@@ -1,6 +1,7 @@
 #include "link/QtCommControl.h"
 
 #include "link/TerminalIo.h"
+#include "link/WithoutAdminPrivilege.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -22,45 +23,8 @@
 #include <cstring>
 #endif
 
-#ifdef Q_OS_LINUX
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#endif
 
 namespace {
-
-#ifdef Q_OS_LINUX
-// Root opens a terminal that another program holds in exclusive mode as if
-// it were free. For as long as this lives, the calling thread goes without
-// the privilege that lets it (CAP_SYS_ADMIN); it gets it back at the end.
-class WithoutAdminPrivilege {
-public:
-    WithoutAdminPrivilege()
-    {
-        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
-            return;
-        if (!(m_saved[0].effective & (1U << CAP_SYS_ADMIN)))
-            return;
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        reduced[0].effective &= ~(1U << CAP_SYS_ADMIN);
-        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
-    }
-    ~WithoutAdminPrivilege()
-    {
-        if (m_dropped)
-            ::syscall(SYS_capset, &m_header, m_saved);
-    }
-    WithoutAdminPrivilege(const WithoutAdminPrivilege&) = delete;
-    WithoutAdminPrivilege& operator=(const WithoutAdminPrivilege&) = delete;
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2]{};
-    bool m_dropped = false;
-};
-#else
-struct WithoutAdminPrivilege {};
-#endif
 
 #ifdef Q_OS_UNIX
 // Errors by which a descriptor says its device has gone.

@@ -2,6 +2,7 @@
 
 #include "link/LineTrace.h"
 #include "script/TextOutput.h"
+#include "shell/Console.h"
 #include "shell/Clock.h"
 
 namespace {
@@ -33,7 +34,7 @@ QString EventReport::Seconds(double seconds)
     return QString::number(seconds, 'f', 3);
 }
 
-EventReport::EventReport(Clock& clock, TextOutput& out, TextOutput& err, Format format)
+EventReport::EventReport(Clock& clock, TextOutput& out, Console& err, Format format)
     : m_clock(clock), m_out(out), m_err(err), m_format(format), m_start(clock.Timer())
 {
 }
@@ -66,5 +67,5 @@ void EventReport::Event(const QString& name, const QList<Field>& fields)
 
 void EventReport::BoxText(const QString& text)
 {
-    m_err.Write((QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")) + '\n').toLocal8Bit());
+    m_err.Say(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }

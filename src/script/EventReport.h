@@ -12,6 +12,7 @@
 #include <QString>
 
 class Clock;
+class Console;
 class TextOutput;
 
 class EventReport {
@@ -42,7 +43,7 @@ public:
     static QString Seconds(double seconds);  // 3 decimals
 
     // The time column counts from now.
-    EventReport(Clock& clock, TextOutput& out, TextOutput& err, Format format);
+    EventReport(Clock& clock, TextOutput& out, Console& err, Format format);
 
     // The script line that the events to come belong to.
     void setLine(int line) { m_line = line; }
@@ -56,7 +57,7 @@ public:
 private:
     Clock& m_clock;
     TextOutput& m_out;
-    TextOutput& m_err;
+    Console& m_err;
     Format m_format;
     double m_start;
     int m_line = 0;

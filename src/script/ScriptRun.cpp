@@ -41,13 +41,11 @@ std::optional<QList<ScriptAction>> Load(const QString& path)
 int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTrace* trace, Console* console)
 {
     // SIGPIPE is ignored from the start: a reader of the report that goes
-    // away makes writing to it fail with EPIPE, which the output says once.
-    DescriptorOutput err(STDERR_FILENO, QStringLiteral("standard error"));
-    DescriptorOutput out(STDOUT_FILENO, QStringLiteral("standard output"), &err);
-
+    // away makes writing to it fail with EPIPE, which is said once.
     qzStartup::SystemPlatform system(trace, console);
+    DescriptorOutput out(STDOUT_FILENO, QStringLiteral("standard output"), *system.platform.console);
     FrameWatch frames(*system.platform.comm);
-    EventReport report(*system.platform.clock, out, err, format);
+    EventReport report(*system.platform.clock, out, *system.platform.console, format);
     BoxAnswerer boxes(*system.platform.clock, report);
     Platform platform = system.platform;
     platform.comm = &frames;

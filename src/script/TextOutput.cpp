@@ -1,11 +1,10 @@
 #include "script/TextOutput.h"
 
 #include "shell/CommandLine.h"
+#include "shell/Console.h"
 #include "shell/WriteAll.h"
 
-#include <cerrno>
 #include <cstring>
-
 
 void DescriptorOutput::Write(const QByteArray& bytes)
 {
@@ -16,9 +15,7 @@ void DescriptorOutput::Write(const QByteArray& bytes)
     if (error == 0)
         return;
     m_broken = true;
-    const QString complaint = QStringLiteral("%1: cannot write to %2: %3\n")
-                                  .arg(QLatin1String(CommandLine::ProgramName), m_name,
-                                       QString::fromLocal8Bit(std::strerror(error)));
-    if (m_complaints)
-        m_complaints->Write(complaint.toLocal8Bit());
+    m_complaints.Say(QStringLiteral("%1: cannot write to %2: %3")
+                         .arg(QLatin1String(CommandLine::ProgramName), m_name,
+                              QString::fromLocal8Bit(std::strerror(error))));
 }

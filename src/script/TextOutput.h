@@ -1,11 +1,13 @@
 #pragma once
-// Where the run's report goes: standard output and standard error behind a
-// seam. A stream that cannot be written (its reader gone, the disk full) is
-// said once on the other one and then left alone; it never ends the run.
+// Where the run's report goes: standard output behind a seam. An output that
+// cannot be written (its reader gone, the disk full) is said once on the
+// console and then left alone; it never ends the run.
 #include <QByteArray>
 #include <QString>
 
 #include <utility>
+
+class Console;
 
 class TextOutput {
 public:
@@ -16,8 +18,8 @@ public:
 // A file descriptor: everything handed over is written at once, whole.
 class DescriptorOutput final : public TextOutput {
 public:
-    // `name` for the complaint ("standard output"); `complaints` takes it.
-    DescriptorOutput(int fd, QString name, TextOutput* complaints = nullptr)
+    // `name` for the complaint ("standard output"), said on `complaints`.
+    DescriptorOutput(int fd, QString name, Console& complaints)
         : m_fd(fd), m_name(std::move(name)), m_complaints(complaints)
     {
     }
@@ -26,6 +28,6 @@ public:
 private:
     int m_fd;
     QString m_name;
-    TextOutput* m_complaints;
+    Console& m_complaints;
     bool m_broken = false;
 };

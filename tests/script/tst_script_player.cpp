@@ -26,8 +26,8 @@ std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventR
     if (meter)
         rig.comm.SetPort(1, MemoryCommControl::PortState::Available, std::make_shared<ScriptedMeter>());
     FrameWatch frames(rig.comm);
-    Captured out, err;
-    EventReport report(rig.clock, out, err, format);
+    Captured out;
+    EventReport report(rig.clock, out, rig.console, format);
     BoxAnswerer boxes(rig.clock, report);
     rig.platform.comm = &frames;
     rig.platform.messages = &boxes;
