@@ -3,6 +3,7 @@
 #include "about/ProcessLauncher.h"
 #include "about/Registry.h"
 #include "about/RegistryValueText.h"
+#include "shell/AppTitle.h"
 #include "shell/Icons.h"
 #include "shell/LayoutUnits.h"
 #include "shell/MessageBoxes.h"
@@ -44,7 +45,7 @@ const QString SysInfoProgram = QStringLiteral("\\MSINFO32.EXE");
 
 }  // namespace
 
-const QString frmAbout::AppTitle = QStringLiteral("qz Ruvude Zivo");
+const QString frmAbout::AppTitle = QLatin1String(::AppTitle);
 const QString frmAbout::WebAddress = QStringLiteral("www.vantrel.example");
 const QString frmAbout::DesignDisclaimer = QStringLiteral("Note: ...");
 

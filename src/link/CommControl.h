@@ -6,10 +6,13 @@
 // The setters return false where that control raises an error the caller is
 // expected to trap (unknown port number, port missing or held by another
 // program). Output on a closed port and Input with nothing waiting fail quietly.
+#include "link/DeviceAccess.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class CommControl {
 public:
@@ -34,6 +37,7 @@ public:
     virtual bool setHandshaking(int mode) = 0;  // 0 = none
     virtual bool setInputLen(int chars) = 0;    // characters per Input read
     // true opens, false closes. Closing lets what was written leave first.
+    // A device another program holds is not opened at all (see HeldBy).
     virtual bool setPortOpen(bool open) = 0;
     virtual bool PortOpen() const = 0;
     virtual bool setRTSEnable(bool enable) = 0;
@@ -58,4 +62,20 @@ public:
     // Whether the device stopped working while it was last open, reported or
     // not; stays so after the close, until the next open.
     virtual bool DeviceLost() const = 0;
+
+    // Another program that holds the device of Comm CommPort() now, by what
+    // the system shows without opening it (its lock file, its lock on the
+    // device): looking touches nothing, so a search may look as often as it
+    // likes.
+    virtual std::optional<DeviceAccess::Holder> LookForHolder() { return std::nullopt; }
+    // Set when the last setPortOpen(true) failed because another program
+    // holds the device (with its holder where the system shows it), rather
+    // than because the device is gone or unusable; cleared by the next open
+    // and by a new port number.
+    virtual std::optional<DeviceAccess::Holder> HeldBy() const { return std::nullopt; }
+    // Which device Comm CommPort() reaches: the open device while the port
+    // is open, else whatever its name leads to now. Another device under the
+    // same name (an adapter plugged in where the meter's was) reads
+    // differently; empty when the name leads nowhere.
+    virtual QString Identity() const { return DevicePath(); }
 };

@@ -3,6 +3,7 @@
 // owns a device this user may not open (and whether this user is in it, now
 // or only since a later login), and the program that holds a busy device.
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,11 +19,30 @@ struct Group {
 std::optional<Group> GroupOf(const QString& device);
 
 struct Holder {
-    QString name;  // the program's name, as /proc/PID/comm has it
-    qint64 pid = 0;
+    QString name;  // the program's name, as /proc/PID/comm has it; "" when the system does not say
+    qint64 pid = 0;  // 0 when the system does not say
 };
-// Another process that holds `device`: the one with an flock on it, or else
-// one that has it open; none where /proc (under `proc`) does not show one.
-std::optional<Holder> HolderOf(const QString& device, const QString& proc = QStringLiteral("/proc"));
+
+// "held by picocom, pid 4242", or "held by another program" where the system
+// does not say who.
+QString HeldByText(const std::optional<Holder>& holder);
+
+// The folders serial programs put their lock files in ("LCK..ttyUSB0").
+QStringList LockFolders();
+
+// Whether another program holds `device`, learnt without opening it: a lock
+// on the device itself (flock as picocom and tio take, a POSIX or
+// open-file-description lock), as /proc/locks under `proc` shows it, or a
+// lock file of a live process in one of `lockFolders`. A lock whose owner the
+// system does not show (pid 0 or -1) is held all the same, by an unknown
+// holder. An exclusive open without any lock cannot be seen from outside.
+std::optional<Holder> LockHolder(const QString& device, const QString& proc = QStringLiteral("/proc"),
+                                 const QStringList& lockFolders = LockFolders());
+
+// Another process that holds `device`, to name it: the one with a lock on
+// it, or else one that has it open; none where /proc (under `proc`) does not
+// show one.
+std::optional<Holder> HolderOf(const QString& device, const QString& proc = QStringLiteral("/proc"),
+                               const QStringList& lockFolders = LockFolders());
 
 }  // namespace DeviceAccess

@@ -27,6 +27,9 @@ public:
         m_line.setDeviceLostHandler(std::move(handler));
     }
     bool DeviceLost() const override { return m_line.DeviceLost(); }
+    std::optional<DeviceAccess::Holder> LookForHolder() override { return m_line.LookForHolder(); }
+    std::optional<DeviceAccess::Holder> HeldBy() const override { return m_line.HeldBy(); }
+    QString Identity() const override { return m_line.Identity(); }
 
 protected:
     CommControl& m_line;

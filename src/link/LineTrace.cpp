@@ -167,6 +167,16 @@ void LineTrace::Lost(int comm, const QString& device)
     Write("LOST", Port(comm, device));
 }
 
+void LineTrace::Busy(int comm, const QString& device, const DeviceAccess::Holder& holder)
+{
+    Write("BUSY", Port(comm, device) + ' ' + DeviceAccess::HeldByText(holder));
+}
+
+void LineTrace::Skipped(int comm, const QString& device, const QString& reason)
+{
+    Write("SKIPPED", Port(comm, device) + ' ' + Quote(reason.toUtf8()));
+}
+
 void LineTrace::Sent(double at, const QByteArray& frame)
 {
     Write(at, "TX", Quote(frame));

@@ -20,6 +20,11 @@
 //                                         run read back to back, ending at a CR
 //   UNREAD "\nJUNK"                       bytes still waiting when the port closed
 //   LOST Comm1 /dev/ttyUSB0               the open device stopped working
+//   BUSY Comm2 /dev/pts/4 held by picocom, pid 4242
+//                                         a search passed a port another
+//                                         program held (not opened)
+//   SKIPPED Comm2 /dev/ttyUSB0 "another device has this name now"
+//                                         a port that answered, not connected
 //   IDENTITY Comm1 serial="QZ1234" firmware="1.05"   a meter was recognised
 //   MESSAGE "Open Comms Port" "Error Opening Comm3:9600,n,8,1"
 //                                         a message nobody was left to see
@@ -31,6 +36,8 @@
 // CLOCK_MONOTONIC, the clock meter-sim stamps its log with, so the two logs
 // read side by side. Bytes are a double-quoted text in which printable ASCII
 // stands for itself and \r, \n, \t, \", \\ and \xNN for the rest.
+#include "link/DeviceAccess.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -70,6 +77,8 @@ public:
     void OpenFailed(int comm, const QString& device);
     void Closed(int comm, const QString& device);
     void Lost(int comm, const QString& device);
+    void Busy(int comm, const QString& device, const DeviceAccess::Holder& holder);
+    void Skipped(int comm, const QString& device, const QString& reason);
     void Sent(double at, const QByteArray& frame);
     void Dropped(double at, const QByteArray& frame);
     void Failed(double at, const QByteArray& frame, const QString& reason);

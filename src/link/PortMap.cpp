@@ -1,5 +1,7 @@
 #include "link/PortMap.h"
 
+#include "link/SysfsPorts.h"
+
 #include <QFile>
 #include <QSerialPortInfo>
 #include <QtGlobal>
@@ -100,6 +102,10 @@ QString PortMap::DeviceKey(const QString& path)
 
 QList<PortMap::SystemPort> PortMap::SystemPorts()
 {
+#ifdef Q_OS_LINUX
+    // Read from sysfs, which opens nothing.
+    return SysfsPorts::Read();
+#else
     QList<SystemPort> out;
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) {
@@ -111,6 +117,7 @@ QList<PortMap::SystemPort> PortMap::SystemPorts()
         out << port;
     }
     return out;
+#endif
 }
 
 PortMap PortMap::Read(Source source)

@@ -37,7 +37,8 @@ public:
         std::optional<uint16_t> productId;
     };
     using Source = std::function<QList<SystemPort>()>;
-    // The system's port list, walked afresh (sysfs and udev on Linux).
+    // The system's port list, walked afresh (on Linux from sysfs, without
+    // opening any device).
     static QList<SystemPort> SystemPorts();
 
     // One reading: the override when QZ_SERIAL_PORTS is set, the system's

@@ -20,9 +20,8 @@ namespace PortReport {
 namespace {
 
 // Only a terminal that hangs on a bus of the machine (a USB adapter, a
-// built-in port) is in the system's port list; pseudo-terminals never are.
-// Asking for that list opens the machine's own legacy serial ports to see
-// whether they are real, so it is asked only when there is something to find.
+// built-in port) is in the system's port list; pseudo-terminals never are,
+// so the list is walked only when there is something to find.
 bool MayBeListed(const QString& device)
 {
 #ifdef Q_OS_LINUX
@@ -95,9 +94,7 @@ QString Text(const Facts& facts)
     case Usability::Ok:
         return QStringLiteral("ok");
     case Usability::Busy:
-        if (facts.holder && !facts.holder->name.isEmpty())
-            return QStringLiteral("busy (held by %1, pid %2)").arg(facts.holder->name).arg(facts.holder->pid);
-        return QStringLiteral("busy (held by another program)");
+        return QStringLiteral("busy (%1)").arg(DeviceAccess::HeldByText(facts.holder));
     case Usability::PermissionDenied:
         return Remedy(facts.group);
     case Usability::NotSerial:
@@ -199,7 +196,7 @@ int Print(QtCommControl& comm, const LineWriter& write)
         }
         const Usability usability = Classify(facts);
         if (usability == Usability::Busy)
-            facts.holder = DeviceAccess::HolderOf(device);
+            facts.holder = comm.HeldBy();
         anyUsable = anyUsable || usability == Usability::Ok;
         if (!write(Line(n, device, InfoFor(device, map), facts)))
             return 1;

@@ -1,7 +1,8 @@
 #include "link/QtCommControl.h"
 
+#include "link/DeviceGate.h"
+#include "link/DeviceIdentity.h"
 #include "link/TerminalIo.h"
-#include "link/WithoutAdminPrivilege.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -17,6 +18,8 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,8 +39,10 @@ bool MeansGone(int error)
 
 }  // namespace
 
-QtCommControl::QtCommControl(std::shared_ptr<TerminalIo> io, PortMap::Source ports)
-    : m_io(io ? std::move(io) : std::make_shared<SystemTerminalIo>()), m_source(std::move(ports))
+QtCommControl::QtCommControl(std::shared_ptr<TerminalIo> io, PortMap::Source ports, std::shared_ptr<DeviceGate> gate)
+    : m_io(io ? std::move(io) : std::make_shared<SystemTerminalIo>()),
+      m_gate(gate ? std::move(gate) : std::make_shared<SystemDeviceGate>()),
+      m_source(std::move(ports))
 {
     QObject::connect(&m_serial, &QSerialPort::errorOccurred, &m_serial,
                      [this](QSerialPort::SerialPortError error) { OnError(error); });
@@ -65,6 +70,7 @@ bool QtCommControl::setCommPort(int port)
 {
     if (m_open || port < 1 || port > PortMap::Count)
         return false;
+    m_heldBy.reset();
     m_port = port;
     m_device = Ports().Device(port);
     // A second name for a device an earlier number already reaches is no
@@ -129,13 +135,25 @@ bool QtCommControl::setPortOpen(bool open)
         m_open = false;
         return true;
     }
-    if (m_open || m_device.isEmpty())
+    if (m_open)
+        return false;
+    m_heldBy.reset();
+    if (m_device.isEmpty())
         return false;
 
     // Opened by its real name, so that the lock file names the device
     // itself whichever of its names the map gave.
-    const QString real = QFileInfo(m_device).canonicalFilePath();
-    m_serial.setPortName(real.isEmpty() ? m_device : real);
+    QString real = QFileInfo(m_device).canonicalFilePath();
+    if (real.isEmpty())
+        real = m_device;
+    m_openError = QSerialPort::NoError;
+    // Look before touching: a device another program holds is left alone.
+    m_heldBy = m_gate->Look(real);
+    if (m_heldBy) {
+        m_openError = QSerialPort::PermissionError;
+        return false;
+    }
+    m_serial.setPortName(real);
     m_serial.setBaudRate(m_line.baudRate);
     m_serial.setParity(m_line.parity);
     m_serial.setDataBits(m_line.dataBits);
@@ -143,7 +161,7 @@ bool QtCommControl::setPortOpen(bool open)
     m_serial.setFlowControl(m_flow);
     // Everything that arrives is taken into m_received at once.
     m_serial.setReadBufferSize(0);
-    if (!OpenDevice())
+    if (!OpenDevice(real))
         return false;
     // The port settings must have taken: a device that refuses 9600,n,8,1 is
     // no port for the meter.
@@ -156,6 +174,11 @@ bool QtCommControl::setPortOpen(bool open)
     m_lost = false;
     m_written = false;
     ++m_generation;
+#ifdef Q_OS_UNIX
+    m_openedIdentity = DeviceIdentity::OfDescriptor(static_cast<int>(m_serial.handle()));
+#else
+    m_openedIdentity = DeviceIdentity::OfPath(m_device);
+#endif
     // Start with an empty receive buffer, whatever the device said before.
     m_serial.clear(QSerialPort::Input);
     m_received.clear();
@@ -167,30 +190,30 @@ bool QtCommControl::setPortOpen(bool open)
     return true;
 }
 
-bool QtCommControl::OpenDevice()
+bool QtCommControl::OpenDevice(const QString& real)
 {
-    m_openError = QSerialPort::NoError;
-    bool opened = false;
-    {
-        // Another program's exclusive mode does not keep root out; without
-        // that privilege for the open it does, as it keeps every user out.
-        // cppcheck-suppress unusedVariable ; it does its work by living for this block
-        const WithoutAdminPrivilege asAnyUser;
-        opened = m_serial.open(QIODevice::ReadWrite);
-    }
-    if (!opened) {
-        m_openError = m_serial.error();
-        return false;
-    }
-#ifdef Q_OS_UNIX
-    // Terminal programs that take no lock file lock the device itself.
-    if (::flock(static_cast<int>(m_serial.handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        m_serial.close();
-        m_openError = QSerialPort::PermissionError;
-        return false;
-    }
-#endif
-    return true;
+    const DeviceGate::Opened opened = m_gate->Open(m_serial, real);
+    if (opened.ok)
+        return true;
+    m_openError = opened.error;
+    // Held in a way that shows only to an open (exclusive mode), or taken
+    // between the look and the open: busy all the same.
+    if (opened.busy)
+        m_heldBy = DeviceAccess::HolderOf(real).value_or(DeviceAccess::Holder{});
+    return false;
+}
+
+std::optional<DeviceAccess::Holder> QtCommControl::LookForHolder()
+{
+    if (m_device.isEmpty())
+        return std::nullopt;
+    const QString real = QFileInfo(m_device).canonicalFilePath();
+    return m_gate->Look(real.isEmpty() ? m_device : real);
+}
+
+QString QtCommControl::Identity() const
+{
+    return m_serial.isOpen() ? m_openedIdentity : DeviceIdentity::OfPath(m_device);
 }
 
 void QtCommControl::Release()
@@ -245,9 +268,24 @@ void QtCommControl::DrainOutput()
         // neither the restore of the old settings nor the close waits for it.
         lock.unlock();
         m_io->DiscardOutput(fd);
+        LetGo(fd);
     } else if (!outcome->drained && MeansGone(outcome->error)) {
         m_lost = true;
     }
+#endif
+}
+
+void QtCommControl::LetGo(int fd)
+{
+#ifdef Q_OS_UNIX
+    // The drain's copy of the descriptor stays open until its tcdrain
+    // returns, and with it the open file description that holds our flock:
+    // unlocked here, the device is free for our own next open and for other
+    // programs as soon as the close returns, not when the device drains.
+    ::flock(fd, LOCK_UN);
+    ::ioctl(fd, TIOCNXCL);
+#else
+    Q_UNUSED(fd);
 #endif
 }
 

@@ -7,6 +7,9 @@
 // to open: whether it holds the device by a lock file, by its exclusive mode
 // (TIOCEXCL, which keeps out even root here), or by an flock as picocom, tio
 // and pyserial take one. This control takes all three while the port is open.
+// Locks and lock files are looked for before the device is opened, through
+// the DeviceGate, so a device held that way is never opened at all: its
+// holder's modem lines and line settings stay as they are.
 //
 // Frames are written straight into the system's output queue on the device's
 // descriptor before Output returns, whatever has arrived meanwhile: nothing
@@ -34,11 +37,13 @@
 #include <memory>
 #include <optional>
 
+class DeviceGate;
 class TerminalIo;
 
 class QtCommControl final : public CommControl {
 public:
-    explicit QtCommControl(std::shared_ptr<TerminalIo> io = {}, PortMap::Source ports = PortMap::SystemPorts);
+    explicit QtCommControl(std::shared_ptr<TerminalIo> io = {}, PortMap::Source ports = PortMap::SystemPorts,
+                           std::shared_ptr<DeviceGate> gate = {});
     ~QtCommControl() override;
     QtCommControl(const QtCommControl&) = delete;
     QtCommControl& operator=(const QtCommControl&) = delete;
@@ -60,11 +65,14 @@ public:
     QString DevicePath() const override { return m_device; }
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
     bool DeviceLost() const override { return m_lost; }
+    std::optional<DeviceAccess::Holder> LookForHolder() override;
+    std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
+    QString Identity() const override;
     // The reading the numbers are mapped from (read now if there is none yet).
     const PortMap& Ports();
     // Why the last open failed, as QSerialPort saw it (PermissionError also
-    // for another program's flock): NoError when the device opened but
-    // refused the meter's line settings.
+    // for a device another program holds, opened or not): NoError when the
+    // device opened but refused the meter's line settings.
     QSerialPort::SerialPortError OpenError() const { return m_openError; }
 
     // Longest a write waits for room in the system's output queue.
@@ -76,7 +84,8 @@ public:
     static constexpr int ReceiveQueueLimit = 4096;
 
 private:
-    bool OpenDevice();
+    bool OpenDevice(const QString& real);
+    void LetGo(int fd);
     bool ApplyRts();
     void OnError(QSerialPort::SerialPortError error);
     void MarkLost();
@@ -88,6 +97,7 @@ private:
     void Release();
 
     std::shared_ptr<TerminalIo> m_io;
+    std::shared_ptr<DeviceGate> m_gate;
     PortMap::Source m_source;
     std::optional<PortMap> m_map;
     QSerialPort m_serial;
@@ -104,5 +114,7 @@ private:
     unsigned m_generation = 0;  // counts opens, so a late loss report knows its own
     QByteArray m_received;
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
+    std::optional<DeviceAccess::Holder> m_heldBy;
+    QString m_openedIdentity;  // of the device the port has open
     std::function<void()> m_lostHandler;
 };

@@ -16,7 +16,9 @@ bool frmMain::Check_Version()
     lblInfo->setText(QStringLiteral("Checking Port %1 for Hardware").arg(PortNumber));
 
     Com_Close();
-    Com_Open();
+    // Another program's port is passed by without a byte.
+    if (!Open_Unless_Held())
+        return false;
 
     if (!Quiet_Line_Check()) {
         // Something that never falls quiet is no meter.
@@ -33,6 +35,8 @@ bool frmMain::Check_Version()
     lblFw->setVisible(true);
     lblHard->setVisible(true);
     lblFirm->setVisible(true);
+    // A port held at the probe and let go in its grace is listed now.
+    Show_Port_Entry(SavedPort);
     mnuSourcePortComm[SavedPort]->setChecked(true);
     if (LineTrace* trace = platform().trace)
         trace->Identity(PortNumber, SerialNumber, FwVersion);
@@ -60,11 +64,15 @@ void frmMain::cmdConnect_Click()
             // Every pass looks at the ports afresh, from Comm1 upwards.
             Init_Ports();
             for (int16_t i = 1; i <= 16 && !found; ++i) {
-                if (!PortAvailable[i])
+                // A port another program held at the probe is looked at
+                // too: the hold may have been brief.
+                if (!PortAvailable[i] && !PortHeld[i])
                     continue;
                 SavedPort = i;
                 PortNumber = i;
-                found = Check_Version();
+                // The connection is a fresh open of the meter's port; a
+                // port that is not the meter's any more is no find.
+                found = Check_Version() && Reach_Meter();
             }
             if (found) {
                 Connected = true;
@@ -102,9 +110,7 @@ void frmMain::cmdConnect_Click()
             cmdLeft->setEnabled(true);
             cmdRight->setEnabled(true);
             cmdSweep->setFocus();
-            // A fresh open on the meter's port, then linear response.
-            Com_Close();
-            Com_Open();
+            // On the port opened afresh (Reach_Meter): linear response.
             Com_Send(QStringLiteral("S"));
             // Exit (or the end of the session) came during the search: the
             // meter it found is let go as Exit lets go of an open port,
@@ -124,11 +130,16 @@ void frmMain::Forget_Meter()
 {
     Connected = false;
     Com_Close();
+    Blank_Identity();
+    cmdConnect->setText(QStringLiteral("Connect"));
+}
+
+void frmMain::Blank_Identity()
+{
     lblFirm->setText(QString());
     lblHard->setText(QString());
     lblSerialNum->setVisible(false);
     lblFw->setVisible(false);
     lblHard->setVisible(false);
     lblFirm->setVisible(false);
-    cmdConnect->setText(QStringLiteral("Connect"));
 }

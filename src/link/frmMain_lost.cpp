@@ -4,8 +4,8 @@
 // the serial control reports the loss once, from the event loop.
 #include "shell/frmMain.h"
 
-#include "about/frmAbout.h"
 #include "link/CommControl.h"
+#include "shell/AppTitle.h"
 #include "shell/MessageBoxes.h"
 #include "shell/qzGlobals.h"
 
@@ -37,5 +37,5 @@ void frmMain::Comm1_DeviceLost()
                                              "Plug it back in and press Connect.")
                                   .arg(port)
                                   .arg(device),
-                              frmAbout::AppTitle, MessageBoxes::Icon::Critical, MessageBoxes::Buttons::Ok);
+                              QLatin1String(AppTitle), MessageBoxes::Icon::Critical, MessageBoxes::Buttons::Ok);
 }

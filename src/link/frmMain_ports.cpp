@@ -26,14 +26,20 @@ void frmMain::Init_Ports()
     // One reading of the system's ports for all sixteen numbers.
     comm.RescanPorts();
     PortAvailable[0] = false;
+    PortHeld[0] = false;
     for (int i = 1; i <= 16; ++i) {
         PortAvailable[i] = true;
+        PortHeld[i] = false;
         // Each step is tried even when the one before failed, as a trapped
         // error would let it: the port counts only if all three work.
-        if (!comm.setCommPort(i))
+        const bool numbered = comm.setCommPort(i);
+        if (!numbered)
             PortAvailable[i] = false;
-        if (!comm.setPortOpen(true))
+        if (!comm.setPortOpen(true)) {
             PortAvailable[i] = false;
+            // Another program's: left alone (not even opened), but there.
+            PortHeld[i] = numbered && comm.HeldBy().has_value();
+        }
         if (!comm.setPortOpen(false))
             PortAvailable[i] = false;
     }
@@ -44,15 +50,20 @@ void frmMain::Init_Ports()
     for (int i = 1; i <= 16; ++i) {
         QAction* entry = mnuSourcePortComm[i];
         entry->setChecked(false);
-        if (PortAvailable[i]) {
-            entry->setText(QStringLiteral("Comm%1:").arg(i));
-            entry->setVisible(true);
-            entry->setEnabled(false);
-            mnuSourcePortComm[0]->setVisible(false);
-        } else {
+        if (PortAvailable[i])
+            Show_Port_Entry(i);
+        else
             entry->setVisible(false);
-        }
     }
+}
+
+void frmMain::Show_Port_Entry(int port)
+{
+    QAction* entry = mnuSourcePortComm[port];
+    entry->setText(QStringLiteral("Comm%1:").arg(port));
+    entry->setVisible(true);
+    entry->setEnabled(false);
+    mnuSourcePortComm[0]->setVisible(false);
 }
 
 void frmMain::Com_Open()
@@ -66,6 +77,10 @@ void frmMain::Com_Open()
                         comm.setInBufferSize(ReceiveBufferBytes) && comm.setHandshaking(NoHandshaking) &&
                         comm.setInputLen(CharsPerRead) && comm.setPortOpen(true) && comm.setRTSEnable(true);
     if (opened)
+        return;
+    // Another program holds it: not an error of ours, and not a port that
+    // vanished. It is left to its holder; the search passes it by.
+    if (comm.HeldBy())
         return;
 
     Show_Message(QStringLiteral("Error Opening Comm%1:%2").arg(PortNumber).arg(LineSettingsText),

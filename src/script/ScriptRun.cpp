@@ -4,6 +4,7 @@
 #include "script/FrameWatch.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
+#include "script/SearchReport.h"
 #include "script/TextOutput.h"
 #include "shell/CommandLine.h"
 #include "shell/SessionEnd.h"
@@ -47,9 +48,11 @@ int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTra
     FrameWatch frames(*system.platform.comm);
     EventReport report(*system.platform.clock, out, *system.platform.console, format);
     BoxAnswerer boxes(*system.platform.clock, report);
+    SearchReport searches(report);
     Platform platform = system.platform;
     platform.comm = &frames;
     platform.messages = &boxes;
+    platform.searchLog = &searches;
 
     frmMain form(platform);
     ScriptPlayer player(form, frames, boxes, report, actions);

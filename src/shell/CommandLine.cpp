@@ -1,6 +1,7 @@
 #include "shell/CommandLine.h"
 
 #include "about/frmAbout.h"
+#include "shell/AppTitle.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -43,7 +44,7 @@ QStringList CommandLine::Arguments(int argc, const char* const* argv)
 
 QString CommandLine::VersionLine()
 {
-    return QStringLiteral("%1 (%2) %3").arg(QLatin1String(ProgramName), frmAbout::AppTitle, frmAbout::VersionText());
+    return QStringLiteral("%1 (%2) %3").arg(QLatin1String(ProgramName), QLatin1String(AppTitle), frmAbout::VersionText());
 }
 
 CommandLine CommandLine::Parse(const QStringList& arguments)

@@ -1,11 +1,11 @@
 #include "shell/Entry.h"
 
-#include "about/frmAbout.h"
 #include "link/LineTrace.h"
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
 #include "script/ScriptRun.h"
+#include "shell/AppTitle.h"
 #include "shell/CommandLine.h"
 #include "shell/Console.h"
 #include "shell/StandardOutput.h"
@@ -81,7 +81,7 @@ int Run(int& argc, char** argv)
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(frmAbout::AppTitle);
+    QApplication::setApplicationName(QLatin1String(AppTitle));
     // The main loop decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     if (script)

@@ -10,6 +10,7 @@ class Registry;
 class ProcessLauncher;
 class LineTrace;
 class Console;
+class SearchLog;
 
 struct Platform {
     CommControl* comm = nullptr;        // the one serial port, Comm1
@@ -21,4 +22,5 @@ struct Platform {
     ProcessLauncher* launcher = nullptr;
     LineTrace* trace = nullptr;         // --trace: the line trace; null when not tracing
     Console* console = nullptr;         // standard error: what nobody is left to see in a box
+    SearchLog* searchLog = nullptr;     // hears of ports a search passed by (a scripted run's report)
 };

@@ -9,6 +9,7 @@
 //   link/frmMain_ports.cpp        Init_Ports, Com_Open, Com_Close
 //   link/frmMain_protocol.cpp     Com_Send, Quiet_Line_Check, Com_Input_Vers
 //   link/frmMain_connect.cpp      cmdConnect_Click, Check_Version
+//   link/frmMain_held.cpp         ports another program holds: Open_Unless_Held, Reach_Meter
 //   link/frmMain_lost.cpp         Comm1_DeviceLost
 //   needle/frmMain_needle.cpp     Update_Needle, cmdLeft_Click, cmdRight_Click
 //   needle/frmMain_sweep.cpp      cmdSweep_Click, cmdCycle_Click, Format_Position
@@ -16,6 +17,7 @@
 //   face/frmMain_face.cpp         Draw_Panel, optTrad_Click, optSimple_Click
 //   about/frmMain_about.cpp       mnuhelpAbout_Click
 //   devinfo/frmMain_devinfo.cpp   mnuDeviceInfo_Click
+#include "link/DeviceAccess.h"
 #include "shell/Delays.h"
 #include "shell/MessageBoxes.h"
 #include "shell/Platform.h"
@@ -82,6 +84,14 @@ public:
     bool Check_Version();
     void cmdConnect_Click();
     void Comm1_DeviceLost();  // the connected meter's port stopped working
+    // Com_Open for the search and the connection: a port another program
+    // holds gets one grace of up to 100 ms to be let go; false when it is
+    // still held then (skipped, noted as busy, nothing sent).
+    bool Open_Unless_Held();
+    // The meter's port closed and opened afresh for the connection: false
+    // when it is held or no longer the device that answered (then the
+    // search goes on as if that port had not answered).
+    bool Reach_Meter();
 
     // --- needle (needle) ---
     void Update_Needle(const int16_t& Position);
@@ -156,6 +166,10 @@ protected:
 private:
     void BuildLayout();
     void Forget_Meter();  // Connected off, port closed, identity blanked
+    void Blank_Identity();  // the identity labels emptied and hidden
+    void Show_Port_Entry(int port);  // the Port menu lists Comm port
+    void Note_Busy(const DeviceAccess::Holder& holder);  // PortNumber skipped: held
+    void Note_Skipped(const QString& reason);  // PortNumber skipped: another device
     void Release_Meter();  // "R", "U" to an open port, as Exit sends them
     void Draw_Needle(const QColor& colour);  // the needle at NeedleEnds
 

@@ -9,6 +9,7 @@ void ResetGlobals()
     AppFolder.clear();
     ScaleType = 0;
     PortAvailable.fill(false);
+    PortHeld.fill(false);
     PortNumber = 0;
     SavedPort = 0;
     SerialNumber.clear();

@@ -20,6 +20,10 @@ inline QString AppFolder;
 inline int32_t ScaleType = 0;
 // Entry i is true when Comm i could be opened and closed by the last probe.
 inline std::array<bool, 17> PortAvailable{};
+// Entry i is true when Comm i has a device that another program held at the
+// last probe: not available, but not absent either, so a search still gives
+// it a moment in case the hold was brief (another instance's probe).
+inline std::array<bool, 17> PortHeld{};
 // The port Com_Open opens (0 = none) and the one whose menu entry is ticked.
 inline int16_t PortNumber = 0;
 inline int16_t SavedPort = 0;

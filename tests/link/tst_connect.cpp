@@ -304,6 +304,88 @@ private slots:
         QCOMPARE(rig.comm.Rescans(), 3);  // start-up, and the two probes of one Connect
     }
 
+    // Ports another program holds, met by a search. Comm2 and Comm3 have
+    // meters; something happens to Comm2 when Comm`port` closes for the
+    // `close`-th time during Connect (0: at the click): another program holds
+    // it for `holdFor` s (0: another device is plugged in under its name).
+    // A hold that ends within the 100 ms grace (looked at every 10 ms) lets
+    // the search go on there; otherwise Comm2 is passed by without a byte or
+    // a box, said once in the trace, and the meter on Comm3 is connected.
+    void neighbours_data()
+    {
+        QTest::addColumn<bool>("comm1");  // a port without a meter before Comm2
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("close");
+        QTest::addColumn<double>("holdFor");
+        QTest::addColumn<double>("takes");  // from then to Comm2's next open (up to 10 ms more), or to the note
+        QTest::addColumn<int>("connected");
+        QTest::addColumn<QString>("note");
+        const QString busy = "BUSY Comm2 /dev/mem2 held by picocom, pid 4242";
+        QTest::newRow("held at the probe, let go in its grace") << false << 2 << 0 << 0.085 << 0.085 << 2 << "";
+        QTest::newRow("held at the probe past its grace") << false << 2 << 0 << 0.115 << 0.1 << 3 << busy;
+        QTest::newRow("taken after the probe, let go") << true << 1 << 3 << 0.05 << 0.05 << 2 << "";
+        QTest::newRow("taken after the probe") << true << 1 << 3 << 1000.0 << 0.1 << 3 << busy;
+        QTest::newRow("taken as it is reopened, let go") << false << 2 << 3 << 0.05 << 0.05 << 2 << "";
+        QTest::newRow("taken as it is reopened") << false << 2 << 3 << 1000.0 << 0.1 << 3 << busy;
+        QTest::newRow("another device under its name") << false << 2 << 3 << 0.0 << 0.0 << 3
+                                                       << "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
+    }
+    void neighbours()
+    {
+        QFETCH(int, port);
+        QFETCH(int, close);
+        QFETCH(double, holdFor);
+        QFETCH(double, takes);
+        QFETCH(int, connected);
+        TestRig rig;
+        QTemporaryDir dir;
+        LineTrace trace(dir.filePath("trace"), nullptr, [&rig] { return rig.comm.Now(); });
+        rig.platform.trace = &trace;
+        QFETCH(bool, comm1);
+        rig.comm.SetPort(1, comm1 ? PortState::Available : PortState::Missing);
+        rig.comm.SetPort(2, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0002,A,2.0\r"));
+        rig.comm.SetPort(3, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0003,A,3.0\r"));
+        frmMain& form = rig.Make();
+        double t0 = -1;
+        int closes = 0;
+        const auto happen = [&] {
+            t0 = rig.comm.Now();
+            holdFor > 0 ? rig.comm.HoldFor(2, holdFor) : rig.comm.Replug(2);
+        };
+        rig.comm.onEvent = [&](const Ev& e) {
+            if (e.kind == Ev::Close && e.port == port && ++closes == close)
+                happen();
+        };
+        int ticks = 0;  // the window's own events go on meanwhile
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] { ticks += t0 >= 0 && rig.comm.Now() < t0 + 0.1; });
+        timer.start(5);
+        if (close == 0)
+            happen();
+        form.cmdConnect->click();
+        VerifyConnected(form, connected, QString("QZ000%1").arg(connected), QString("%1.0").arg(connected));
+        QVERIFY(form.mnuSourcePortComm[connected]->isVisible() && !form.mnuSourcePortComm[5 - connected]->isChecked());
+        QCOMPARE(rig.comm.Frames().count("S\r"), 1);
+        QCOMPARE(rig.comm.Frames().last(), QByteArray("S\r"));
+
+        double took = -1;  // to Comm2's next open, else to the trace's note
+        for (const Ev& e : rig.comm.Events())
+            if (e.kind == Ev::Open && e.port == 2 && e.time >= t0 && took < 0)
+                took = e.time - t0;
+        QFile file(dir.filePath("trace"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList notes;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            if (line.contains(" BUSY ") || line.contains(" SKIPPED ")) {
+                notes << line.section(' ', 1);
+                took = line.section(' ', 0, 0).toDouble() - t0;
+            }
+        QTEST(notes.join(""), "note");
+        VERIFY_TIME(took, takes, takes + (connected == 2 ? 0.01 : 0) + Timing::Slack(0.02));
+        if (holdFor >= 0.1)
+            QVERIFY2(ticks >= 5, qPrintable(QString("%1 timer events during the grace").arg(ticks)));
+    }
+
     void retryCancelAndSearchingAgain()
     {
         TestRig rig;

@@ -5,10 +5,13 @@
 // be refused a device); the report itself runs in the command-line tests.
 #include "Pty.h"
 #include "Timing.h"
+#include "link/DeviceGate.h"
+#include "link/DeviceIdentity.h"
 #include "link/PortMap.h"
 #include "link/PortReport.h"
 #include "link/QtCommControl.h"
 #include "link/StableNames.h"
+#include "link/SysfsPorts.h"
 #include "link/TerminalIo.h"
 
 #include <QTemporaryDir>
@@ -19,6 +22,8 @@
 
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace PortReport;
 Q_DECLARE_METATYPE(PortReport::Facts)
@@ -32,12 +37,12 @@ struct Comm1 : Pty {
 };
 
 // The system's own calls, each noted with whether the meter's 9600 baud was
-// still in force; a drain takes drainMs (-1: until the output is thrown
-// away), and a full output queue takes nothing.
+// still in force; a drain takes drainMs (-1: until the test lets it go, long
+// after the output was thrown away), and a full output queue takes nothing.
 struct WatchedIo : TerminalIo {
     SystemTerminalIo real;
     int drainMs = 0;
-    bool full = false;
+    bool full = false, released = false;
     std::mutex mutex;
     std::condition_variable noted;
     QStringList calls;
@@ -60,7 +65,7 @@ struct WatchedIo : TerminalIo {
         Note("drain", fd);
         std::unique_lock<std::mutex> lock(mutex);
         noted.wait_for(lock, std::chrono::milliseconds(drainMs < 0 ? 2000 : drainMs),
-                       [this] { return drainMs < 0 && calls.size() > 1; });
+                       [this] { return drainMs < 0 && released; });
         return real.Drain(fd, error);
     }
     void DiscardOutput(int fd) override { Note("discard", fd); }
@@ -110,41 +115,80 @@ private slots:
         }
     }
 
-    // A device another program holds is busy however it holds it: an flock
-    // (picocom, tio, pyserial), its exclusive mode (which does not keep root
-    // out by itself), or our own lock file and flock from another control.
-    void busyMeansBusy_data()
+    // Whether another program holds the device is learnt before it is
+    // opened: its flock or POSIX lock, a lock file of a live process, our own
+    // lock from another control. Such a device is not opened at all, so its
+    // line keeps its holder's settings. Exclusive mode shows only to an open,
+    // which it refuses before the line is touched. A lock file left by a
+    // process that has ended holds nothing.
+    void lookBeforeTouching_data()
     {
         QTest::addColumn<QString>("lock");
-        for (const char* lock : {"flock", "exclusive mode", "another control"})
-            QTest::newRow(lock) << lock;
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<QString>("held");  // "": opened
+        const QString self = QString("held by tst_qtcomm, pid %1").arg(QCoreApplication::applicationPid());
+        QTest::newRow("none") << "none" << "look open" << "";
+        QTest::newRow("flock") << "flock" << "look" << self;
+        QTest::newRow("POSIX lock") << "POSIX lock" << "look" << self;
+        QTest::newRow("lock file") << "lock file" << "look" << self;
+        QTest::newRow("another control") << "another control" << "look" << self;
+        QTest::newRow("stale lock file") << "stale lock file" << "look open" << "";
+        QTest::newRow("exclusive mode") << "exclusive mode" << "look open" << "held by another program";
     }
-    void busyMeansBusy()
+    void lookBeforeTouching()
     {
         QFETCH(QString, lock);
+        QFETCH(QString, held);
         Comm1 pty;
-        QtCommControl other, comm;
+        struct : DeviceGate {
+            SystemDeviceGate real;
+            QStringList calls;
+            std::optional<DeviceAccess::Holder> Look(const QString& d) override { return calls << "look", real.Look(d); }
+            Opened Open(QSerialPort& p, const QString& d) override { return calls << "open", real.Open(p, d); }
+        } gate;
+        QtCommControl other, comm({}, PortMap::SystemPorts, std::shared_ptr<DeviceGate>(&gate, [](auto*) {}));
+        const QString lockFile = "/tmp/LCK.." + pty.name.mid(5).replace('/', '_');
+        struct flock posix{F_WRLCK, SEEK_SET, 0, 0, 0};
         if (lock == "flock")
             QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), 0);
+        else if (lock == "POSIX lock")
+            QCOMPARE(::fcntl(pty.slave, F_SETLK, &posix), 0);
         else if (lock == "exclusive mode")
             QCOMPARE(::ioctl(pty.slave, TIOCEXCL), 0);
-        else
+        else if (lock == "another control")
             QVERIFY(other.setCommPort(1) && other.setPortOpen(true));
-        QVERIFY(comm.setCommPort(1) && !comm.setPortOpen(true));
-        QCOMPARE(comm.OpenError(), QSerialPort::PermissionError);
+        else if (lock.endsWith("lock file")) {
+            QProcess ended;  // a pid nobody has any more
+            ended.start("true");
+            QVERIFY(ended.waitForFinished());
+            QFile file(lockFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray::number(lock == "lock file" ? QCoreApplication::applicationPid() : ended.processId()));
+        }
+        QVERIFY(comm.setCommPort(1));
+        QCOMPARE(comm.setPortOpen(true), held.isEmpty());
+        QTEST(gate.calls.join(' '), "calls");
+        QCOMPARE(comm.HeldBy() ? DeviceAccess::HeldByText(comm.HeldBy()) : QString(), held);
+        if (!comm.PortOpen())  // (open, it is held by ourselves)
+            QCOMPARE(comm.LookForHolder().has_value(), held.startsWith("held by tst"));
+        QCOMPARE(comm.OpenError(), held.isEmpty() ? QSerialPort::NoError : QSerialPort::PermissionError);
         QCOMPARE(pty.Read(1, 0), QByteArray());  // nothing was written to it
+        QFile::remove(lockFile);
+        posix.l_type = F_UNLCK;
+        ::fcntl(pty.slave, F_SETLK, &posix);
         ::ioctl(pty.slave, TIOCNXCL);  // let go as the holder would
         ::flock(pty.slave, LOCK_UN);
         other.setPortOpen(false);
         // Free again; and while it is open here, it is locked for others.
-        QVERIFY(comm.setPortOpen(true));
+        QVERIFY(comm.setPortOpen(false) && comm.setPortOpen(true));
         QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), -1);
     }
 
     // Output waits at most 100 ms for room in the output queue. Closing
     // drains the output while the meter's settings are still in force,
     // throws away what has not left after 250 ms, and only then lets the
-    // device's old settings (4800 baud, handshaking) back and closes it.
+    // device's old settings (4800 baud, handshaking) back and closes it,
+    // unlocked even while the drain still waits: it opens again at once.
     void writeThenClose_data()
     {
         QTest::addColumn<int>("drainMs");
@@ -187,6 +231,9 @@ private slots:
         io->calls.clear();
         QVERIFY(comm.setPortOpen(true) && comm.setPortOpen(false));
         QCOMPARE(io->calls, QStringList());
+        const std::lock_guard<std::mutex> lock(io->mutex);
+        io->released = true;
+        io->noted.notify_all();
     }
 
     void portMap_data()
@@ -297,28 +344,118 @@ private slots:
         QTEST(Line(2, "/dev/ttyUSB0", info, facts), "line");
     }
 
-    // The stable names are the links that lead to the very device; the
-    // driver is the one sysfs names for its terminal.
-    void stableNames()
+    // What sysfs tells without opening anything: the machine's serial ports
+    // (a built-in 8250 port only with a UART fitted, no virtual terminal), a
+    // USB device's facts, the driver, which plugging of a USB device a name
+    // leads to; and the stable names, the links that lead to the very device.
+    void fromSysfs()
     {
         QTemporaryDir dir;
-        const QString root = dir.filePath("serial"), sys = dir.filePath("sys"), port = sys + "/devices/port0";
-        for (const QString& folder : {root + "/by-id", root + "/by-path", sys + "/class/tty/ttyFAKE0", port,
-                                      sys + "/bus/usb-serial/drivers/ftdi_sio"})
-            QVERIFY(QDir().mkpath(folder));
-        QFile device(dir.filePath("ttyFAKE0")), other(dir.filePath("ttyFAKE1"));
-        QVERIFY(device.open(QIODevice::WriteOnly) && other.open(QIODevice::WriteOnly));
-        const QString byId = root + "/by-id/usb-FTDI_A-if00-port0", byPath = root + "/by-path/pci-usb-0:2-port0";
+        const QString sys = dir.filePath("sys"), usb = sys + "/devices/usb1/", serial = dir.filePath("serial");
+        const auto put = [](const QString& file, const QByteArray& text) {
+            QDir().mkpath(QFileInfo(file).path());
+            QFile f(file);
+            return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+        };
+        const auto tty = [&](const QString& name, const QString& device, const QString& driver) {
+            return QDir().mkpath(sys + "/class/tty/" + name) && QDir().mkpath(device) &&
+                   QDir().mkpath(sys + "/bus/drivers/" + driver) &&
+                   QFile::link(device, sys + "/class/tty/" + name + "/device") &&
+                   (QFile::exists(device + "/driver") || QFile::link(sys + "/bus/drivers/" + driver, device + "/driver"));
+        };
+        QVERIFY(tty("ttyS0", sys + "/devices/platform/serial8250", "serial8250") &&
+                tty("ttyS1", sys + "/devices/platform/serial8250", "serial8250") &&
+                tty("ttyUSB0", usb + "1-2/1-2:1.0/ttyUSB0", "ftdi_sio") && tty("ttyACM0", usb + "1-3/1-3:1.0", "cdc_acm"));
+        QVERIFY(put(sys + "/class/tty/ttyS0/type", "4\n") && put(sys + "/class/tty/ttyS1/type", "0\n") &&
+                QDir().mkpath(sys + "/class/tty/tty1"));
+        for (const auto& [at, facts] : {std::pair{usb + "1-2/", QList<QByteArray>{"0403", "6001", "FTDI", "FT232R", "A5", "5"}},
+                                        std::pair{usb + "1-3/", QList<QByteArray>{"1d6b", "0104", "Drift", "Meter", "", "7"}}})
+            for (int i = 0; i < 6; ++i)
+                QVERIFY(put(at + QStringList{"idVendor", "idProduct", "manufacturer", "product", "serial", "devnum"}[i],
+                            facts[i] + "\n") && put(at + "busnum", "1\n"));
+        QStringList ports;
+        for (const PortMap::SystemPort& p : SysfsPorts::Read(sys, "/dev"))
+            ports << QString("%1 %2 %3 %4 %5:%6").arg(p.location, p.description, p.manufacturer, p.serialNumber)
+                         .arg(p.vendorId.value_or(0), 4, 16, QChar('0')).arg(p.productId.value_or(0), 4, 16, QChar('0'));
+        QCOMPARE(ports, (QStringList{"/dev/ttyACM0 Meter Drift  1d6b:0104", "/dev/ttyS0    0000:0000",
+                                     "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
+
+        // Which device a name leads to: the USB device above its terminal,
+        // whose device number changes at every plugging.
+        Pty pty, other;
+        struct stat status {};
+        QVERIFY(::stat(pty.name.toLocal8Bit().constData(), &status) == 0);
+        QVERIFY(QDir().mkpath(sys + "/dev/char") && QFile::link(usb + "1-2/1-2:1.0/ttyUSB0", QString("%1/dev/char/%2:%3").arg(sys)
+                                                              .arg(major(status.st_rdev)).arg(minor(status.st_rdev))));
+        const QString number = QString("char %1:%2").arg(major(status.st_rdev)).arg(minor(status.st_rdev));
+        QCOMPARE(DeviceIdentity::OfPath(pty.name, sys), number + " usb 1:5");
+        QCOMPARE(DeviceIdentity::OfDescriptor(pty.slave, sys), number + " usb 1:5");
+        QVERIFY(put(usb + "1-2/devnum", "6\n"));  // unplugged, and an adapter plugged in under its name
+        QCOMPARE(DeviceIdentity::OfPath(pty.name, sys), number + " usb 1:6");
+        QVERIFY(DeviceIdentity::OfPath(other.name, sys).startsWith("char ") && DeviceIdentity::OfPath("/gone").isEmpty());
+
+        // Stable names and the driver, for a device file standing in for ttyUSB0.
+        QFile device(dir.filePath("ttyUSB0")), second(dir.filePath("ttyUSB1"));
+        QVERIFY(device.open(QIODevice::WriteOnly) && second.open(QIODevice::WriteOnly) &&
+                QDir().mkpath(serial + "/by-id") && QDir().mkpath(serial + "/by-path"));
+        const QString byId = serial + "/by-id/usb-FTDI_A-if00-port0", byPath = serial + "/by-path/pci-usb-0:2-port0";
         QVERIFY(QFile::link(device.fileName(), byId) && QFile::link(device.fileName(), byPath) &&
-                QFile::link(other.fileName(), root + "/by-id/usb-FTDI_B-if00-port0") &&
-                QFile::link(dir.filePath("gone"), root + "/by-path/pci-usb-0:3-port0"));
-        QCOMPARE(StableNames::Of(device.fileName(), root), (QStringList{byId, byPath}));
-        QCOMPARE(StableNames::Of(byId, root), QStringList{byPath});  // given one of its stable names: the other
-        // sysfs: the terminal's device is a port whose driver link names the driver.
-        QVERIFY(QFile::link(port, sys + "/class/tty/ttyFAKE0/device") &&
-                QFile::link(sys + "/bus/usb-serial/drivers/ftdi_sio", port + "/driver"));
+                QFile::link(second.fileName(), serial + "/by-id/usb-FTDI_B-if00-port0") &&
+                QFile::link(dir.filePath("gone"), serial + "/by-path/pci-usb-0:3-port0"));
+        QCOMPARE(StableNames::Of(device.fileName(), serial), (QStringList{byId, byPath}));
+        QCOMPARE(StableNames::Of(byId, serial), QStringList{byPath});  // given one of its stable names: the other
         QCOMPARE(StableNames::DriverOf(byId, sys), QString("ftdi_sio"));
-        QCOMPARE(StableNames::DriverOf(other.fileName(), sys), QString());
+        QCOMPARE(StableNames::DriverOf(second.fileName(), sys), QString());
+    }
+
+    // Who holds a device, from /proc/locks and the lock files, without opening
+    // it: a lock whose owner the system does not show is held all the same;
+    // a process waiting for a lock, a lease, or a dead lock file's process hold nothing.
+    void lockHolder_data()
+    {
+        QTest::addColumn<QString>("locks");  // %1: the device's file as /proc/locks names it
+        QTest::addColumn<QByteArray>("lockFile");  // PID: this process, DEAD: one that has ended
+        QTest::addColumn<QString>("held");
+        const QString picocom = "held by picocom, pid 4242", unknown = "held by another program";
+        QTest::newRow("flock") << "1: FLOCK  ADVISORY  WRITE 4242 %1 0 EOF" << QByteArray() << picocom;
+        QTest::newRow("POSIX") << "2: POSIX  ADVISORY  WRITE 4242 %1 0 EOF" << QByteArray() << picocom;
+        QTest::newRow("OFD lock") << "3: OFDLCK ADVISORY  WRITE -1 %1 0 EOF" << QByteArray() << unknown;
+        QTest::newRow("pid out of view") << "4: FLOCK  ADVISORY  WRITE 0 %1 0 EOF" << QByteArray() << unknown;
+        QTest::newRow("waiting") << "5: -> FLOCK  ADVISORY  WRITE 4242 %1 0 EOF" << QByteArray() << "";
+        QTest::newRow("lease") << "6: LEASE  ACTIVE    READ 4242 %1 0 EOF" << QByteArray() << "";
+        QTest::newRow("another file") << "7: FLOCK  ADVISORY  WRITE 4242 00:01:1 0 EOF" << QByteArray() << "";
+        QTest::newRow("uucp lock file") << "" << QByteArray("      PID\n") << "held by minicom, pid PID";
+        QTest::newRow("QLockFile") << "" << QByteArray("PID\nminicom\nhost\n") << "held by minicom, pid PID";
+        QTest::newRow("binary lock file") << "" << QByteArray("BINARY") << "held by minicom, pid PID";
+        QTest::newRow("dead lock file") << "" << QByteArray("DEAD\n") << "";
+    }
+    void lockHolder()
+    {
+        QFETCH(QString, locks);
+        QFETCH(QByteArray, lockFile);
+        QFETCH(QString, held);
+        QTemporaryDir dir;
+        const QString device = dir.filePath("ttyFAKE0"), proc = dir.filePath("proc"), pid = QString::number(::getpid());
+        struct stat status {};
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly) && ::stat(device.toLocal8Bit().constData(), &status) == 0);
+        QVERIFY(QDir().mkpath(proc + "/4242") && QDir().mkpath(proc + "/" + pid));
+        const auto put = [](const QString& name, const QByteArray& text) {
+            QFile f(name);
+            return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+        };
+        const QString inode = QString::asprintf("%02x:%02x:%llu", major(status.st_dev), minor(status.st_dev),
+                                                static_cast<unsigned long long>(status.st_ino));
+        QProcess ended;
+        ended.start("true");
+        QVERIFY(ended.waitForFinished());
+        const qint32 self = ::getpid();
+        lockFile = lockFile == "BINARY" ? QByteArray(reinterpret_cast<const char*>(&self), 4)
+                                        : lockFile.replace("PID", pid.toLatin1()).replace("DEAD", QByteArray::number(ended.processId()));
+        QVERIFY(put(proc + "/locks", QString(locks).replace("%1", inode).toLatin1()) && put(proc + "/4242/comm", "picocom\n") &&
+                put(proc + "/" + pid + "/comm", "minicom\n") && (lockFile.isEmpty() || put(dir.filePath("LCK..ttyFAKE0"), lockFile)));
+        const auto holder = DeviceAccess::LockHolder(device, proc, {dir.filePath("none"), dir.path()});
+        QCOMPARE(holder ? DeviceAccess::HeldByText(holder) : QString(), held.replace("PID", pid));
     }
 };
 

@@ -9,13 +9,17 @@ bool MemoryCommControl::setPortOpen(bool open)
     if (open == m_open)
         return !open;  // opening an open port is an error; closing a closed one is not
     const Slot& slot = m_slots.at(m_port);
-    if (open && slot.state != PortState::Available)
-        return false;
+    if (open) {
+        m_heldBy = LookForHolder();
+        if (m_heldBy || slot.state != PortState::Available)
+            return false;
+        m_openedPlugs = slot.plugs;
+    }
     m_open = open;
     if (open)
         m_lost = false;  // a loss stays known until the next open
     m_rx.clear();
-    m_events.push_back({open ? Event::Open : Event::Close, m_port, {}, Now()});
+    Log({open ? Event::Open : Event::Close, m_port, {}, Now()});
     if (open && slot.device)
         slot.device->Opened(*this);
     return true;
@@ -24,14 +28,14 @@ bool MemoryCommControl::setPortOpen(bool open)
 CommControl::Written MemoryCommControl::Output(const QByteArray& bytes)
 {
     if (!m_open) {
-        m_events.push_back({Event::DroppedWrite, m_port, bytes, Now()});
+        Log({Event::DroppedWrite, m_port, bytes, Now()});
         return {false, "port closed"};
     }
     if (m_lost || m_stalled) {
-        m_events.push_back({Event::FailedWrite, m_port, bytes, Now()});
+        Log({Event::FailedWrite, m_port, bytes, Now()});
         return {false, m_lost ? "device lost" : "no room in the output queue within 100 ms (0 of 2 bytes written)"};
     }
-    m_events.push_back({Event::Write, m_port, bytes, Now()});
+    Log({Event::Write, m_port, bytes, Now()});
     if (auto device = m_slots.at(m_port).device)
         device->Received(*this, bytes);
     return {};
@@ -44,6 +48,21 @@ QByteArray MemoryCommControl::Input()
     QByteArray out = m_rx.left(n);
     m_rx.remove(0, n);
     return out;
+}
+
+void MemoryCommControl::Log(const Event& event)
+{
+    m_events.push_back(event);
+    if (onEvent)
+        onEvent(event);
+}
+
+std::optional<DeviceAccess::Holder> MemoryCommControl::LookForHolder()
+{
+    const Slot& slot = m_slots.at(m_port);
+    if (slot.state == PortState::Held || slot.heldUntil > Now())
+        return DeviceAccess::Holder{QStringLiteral("picocom"), 4242};
+    return std::nullopt;
 }
 
 void MemoryCommControl::Vanish()

@@ -38,6 +38,11 @@ public:
     {
         m_slots.at(port) = Slot{state, std::move(device)};
     }
+    // Another program (picocom, pid 4242) holds `port` for `seconds` from
+    // now, then lets it go; a Held port is held for ever.
+    void HoldFor(int port, double seconds) { m_slots.at(port).heldUntil = Now() + seconds; }
+    // Another device is plugged in under the port's name from now on.
+    void Replug(int port) { ++m_slots.at(port).plugs; }
     // Device to program: lands in the receive buffer if the port is open on
     // `port` (or on whatever port is open, for port 0).
     void Send(const QByteArray& bytes, int port = 0);
@@ -56,6 +61,7 @@ public:
     int Rescans() const { return m_rescans; }
 
     const std::vector<Event>& Events() const { return m_events; }
+    std::function<void(const Event&)> onEvent;  // hears each event as it is logged
     void ClearLog() { m_events.clear(); }
     // Every write that reached an open port, one entry per Output call, and when.
     QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, [](const Event& e) { return e.bytes; }); }
@@ -73,7 +79,11 @@ public:
 
     // CommControl; the port and the buffer size stay as they are while the port is open.
     void RescanPorts() override { ++m_rescans; }
-    bool setCommPort(int port) override { return !m_open && port >= 1 && port <= 16 && Set(m_port, port); }
+    bool setCommPort(int port) override
+    {
+        m_heldBy.reset();
+        return !m_open && port >= 1 && port <= 16 && Set(m_port, port);
+    }
     int CommPort() const override { return m_port; }
     bool setSettings(const QString& settings) override { m_settings = settings; return true; }
     bool setInBufferSize(int bytes) override { return !m_open && Set(m_bufferLimit, bytes); }
@@ -88,9 +98,17 @@ public:
     QString DevicePath() const override { return QStringLiteral("/dev/mem%1").arg(m_port); }
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
     bool DeviceLost() const override { return m_lost; }
+    std::optional<DeviceAccess::Holder> LookForHolder() override;
+    std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
+    QString Identity() const override
+    {
+        return m_slots.at(m_port).state == PortState::Missing ? QString()
+               : QStringLiteral("mem%1 plug %2").arg(m_port).arg(m_open ? m_openedPlugs : m_slots.at(m_port).plugs);
+    }
 
 private:
     static bool Set(int& field, int value) { field = value; return true; }
+    void Log(const Event& event);
     template <typename T, typename F> QList<T> Of(Event::Kind kind, F field) const
     {
         QList<T> out;
@@ -102,7 +120,11 @@ private:
     struct Slot {
         PortState state = PortState::Missing;
         std::shared_ptr<MemoryDevice> device;
+        double heldUntil = 0;  // on this control's clock
+        int plugs = 0;
     };
+    std::optional<DeviceAccess::Holder> m_heldBy;
+    int m_openedPlugs = 0;
     std::array<Slot, 17> m_slots{};
     std::vector<Event> m_events;
     QByteArray m_rx;

@@ -1,0 +1,90 @@
+// Ports another program holds, as a search meets them. On a shared test
+// station other instances of the utility probe and search the same ports,
+// and terminal programs hold theirs for hours. A port held when the search
+// reaches it is not a vanished port and no reason to end the program: it
+// gets one short grace, in case the hold was only another instance's probe
+// (microseconds on a pseudo-terminal, tens of milliseconds on a USB
+// adapter), and is otherwise passed by without a byte. The connection is
+// made only on the very device that answered.
+#include "shell/frmMain.h"
+
+#include "link/CommControl.h"
+#include "link/LineTrace.h"
+#include "link/SearchLog.h"
+#include "shell/qzGlobals.h"
+
+#include <QAction>
+#include <QLabel>
+
+using namespace qzGlobals;
+
+namespace {
+
+// The grace: the port is looked at again every GraceStep seconds, at most
+// GraceLooks times, with window events handled in between.
+constexpr double GraceStep = 0.010;
+constexpr int GraceLooks = 10;
+
+}  // namespace
+
+bool frmMain::Open_Unless_Held()
+{
+    CommControl& comm = Comm1();
+    Com_Open();
+    // Opened, or failed for a reason of its own (that has been said).
+    if (comm.PortOpen() || !comm.HeldBy())
+        return true;
+    // Looking touches nothing: only once the hold has ended is it opened again.
+    for (int look = 0; look < GraceLooks; ++look) {
+        TDelay(GraceStep / Delays::Tick);
+        if (!comm.LookForHolder())
+            break;
+    }
+    Com_Open();
+    if (comm.PortOpen() || !comm.HeldBy())
+        return true;
+    Note_Busy(*comm.HeldBy());
+    return false;
+}
+
+bool frmMain::Reach_Meter()
+{
+    CommControl& comm = Comm1();
+    // The device that answered, known by its descriptor while the probe
+    // still has it open.
+    const QString answered = comm.Identity();
+    Com_Close();
+    bool reached = comm.Identity() == answered && Open_Unless_Held();
+    if (!comm.PortOpen() && comm.HeldBy())
+        reached = false;  // held: said by Open_Unless_Held
+    else if (!reached || (comm.PortOpen() && comm.Identity() != answered)) {
+        // Unplugged and something else plugged in under its name meanwhile.
+        Com_Close();
+        Note_Skipped(QStringLiteral("another device has this name now"));
+        reached = false;
+    }
+    if (reached)
+        return true;
+    // As if this port had not answered.
+    Blank_Identity();
+    mnuSourcePortComm[SavedPort]->setChecked(false);
+    return false;
+}
+
+void frmMain::Note_Busy(const DeviceAccess::Holder& holder)
+{
+    const QString device = Comm1().DevicePath();
+    if (LineTrace* trace = platform().trace)
+        trace->Busy(PortNumber, device, holder);
+    if (SearchLog* log = platform().searchLog)
+        log->Busy(PortNumber, device, holder);
+}
+
+void frmMain::Note_Skipped(const QString& reason)
+{
+    const QString device = Comm1().DevicePath();
+    if (LineTrace* trace = platform().trace)
+        trace->Skipped(PortNumber, device, reason);
+    if (SearchLog* log = platform().searchLog)
+        log->Skipped(PortNumber, device, reason);
+}

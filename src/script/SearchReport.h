@@ -1,0 +1,23 @@
+#pragma once
+// What a search passed by, as events of the line that was playing (the
+// `connect`), so that a production record says why no meter was found:
+//
+//   busy Comm2 /dev/pts/4 holder="picocom" pid=4242     another program held it
+//   skipped Comm2 /dev/ttyUSB0 reason="another device has this name now"
+//
+// JSON: "port", "device", then "holder" and "pid" where the system names
+// the holder, or "reason".
+#include "link/SearchLog.h"
+
+class EventReport;
+
+class SearchReport final : public SearchLog {
+public:
+    explicit SearchReport(EventReport& report) : m_report(report) {}
+
+    void Busy(int comm, const QString& device, const DeviceAccess::Holder& holder) override;
+    void Skipped(int comm, const QString& device, const QString& reason) override;
+
+private:
+    EventReport& m_report;
+};
