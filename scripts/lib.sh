@@ -6,10 +6,11 @@ QZ_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QZ_BUILD="${QZ_BUILD:-$QZ_ROOT/build}"
 
 # Debian packages the build, the tests and the demo need (man-db: the man
-# pages are checked the way lintian checks them).
+# pages are checked the way lintian checks them; strace: a test sees that a
+# port another program holds is never opened).
 QZ_PACKAGES=(cmake ninja-build g++ pkg-config
              qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-             fonts-liberation xvfb xauth man-db)
+             fonts-liberation xvfb xauth man-db strace)
 
 qz_missing_packages() {
     local p

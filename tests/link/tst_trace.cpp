@@ -64,6 +64,10 @@ private slots:
         comm.Output("U\r");
         QTest::qWait(20);
         QCOMPARE(lostReports, 1);
+        now = 13;  // ports a search passed by
+        trace.Busy(2, "/dev/pts/4", {"picocom", 4242});
+        trace.Busy(3, "/dev/pts/5", {});
+        trace.Skipped(4, "/dev/ttyUSB0", "another device has this name now");
 
         QFile file(dir.filePath("trace"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -86,7 +90,10 @@ private slots:
                  "11.000000 LOST Comm1 /dev/mem1\n"
                  "11.000000 CLOSE Comm1 /dev/mem1\n"
                  "12.000000 OPEN Comm1 /dev/mem1\n"
-                 "12.000000 TX-FAILED \"U\\r\" no room in the output queue within 100 ms (0 of 2 bytes written)\n");
+                 "12.000000 TX-FAILED \"U\\r\" no room in the output queue within 100 ms (0 of 2 bytes written)\n"
+                 "13.000000 BUSY Comm2 /dev/pts/4 held by picocom, pid 4242\n"
+                 "13.000000 BUSY Comm3 /dev/pts/5 held by another program\n"
+                 "13.000000 SKIPPED Comm4 /dev/ttyUSB0 \"another device has this name now\"\n");
     }
 
     // Local time east and west of UTC, and the microseconds kept whole.

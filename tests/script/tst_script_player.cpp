@@ -6,6 +6,7 @@
 #include "script/FrameWatch.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
+#include "script/SearchReport.h"
 #include "script/TextOutput.h"
 
 #include <QRegularExpression>
@@ -113,6 +114,30 @@ private slots:
         const QString atOnce = std::get<0>(Play("connect within 0", false));  // its time is up before the box
         QVERIFY2(atOnce.section('\n', 0, 0).endsWith(" cancel") && atOnce.section(' ', 0, 0).toDouble() < 0.5,
                  qPrintable(atOnce));
+    }
+
+    // Ports a search passed by, as events of the line that was playing, in
+    // text and JSON; the holder and its pid only where the system names them.
+    void passedByInASearch()
+    {
+        for (const auto format : {EventReport::Format::Text, EventReport::Format::Json}) {
+            TestRig rig;
+            Captured out;
+            EventReport report(rig.clock, out, rig.console, format);
+            report.setLine(3);
+            SearchReport search(report);
+            search.Busy(2, "/dev/pts/4", {"pico\"com", 4242});
+            search.Busy(3, "/dev/pts/5", {});
+            search.Skipped(4, "/dev/ttyUSB0", "another device has this name now");
+            QCOMPARE(out.text.remove(QRegularExpression("\\d+\\.\\d{3}")),
+                     format == EventReport::Format::Text
+                         ? " 3 busy Comm2 /dev/pts/4 holder=\"pico\\\"com\" pid=4242\n 3 busy Comm3 /dev/pts/5\n"
+                           " 3 skipped Comm4 /dev/ttyUSB0 reason=\"another device has this name now\"\n"
+                         : "{\"t\":,\"line\":3,\"event\":\"busy\",\"port\":\"Comm2\",\"device\":\"/dev/pts/4\","
+                           "\"holder\":\"pico\\\"com\",\"pid\":4242}\n{\"t\":,\"line\":3,\"event\":\"busy\",\"port\":"
+                           "\"Comm3\",\"device\":\"/dev/pts/5\"}\n{\"t\":,\"line\":3,\"event\":\"skipped\",\"port\":"
+                           "\"Comm4\",\"device\":\"/dev/ttyUSB0\",\"reason\":\"another device has this name now\"}\n");
+        }
     }
 };
 
