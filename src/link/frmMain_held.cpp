@@ -49,23 +49,28 @@ bool frmMain::Open_Unless_Held()
 
 bool frmMain::Reach_Meter()
 {
-    CommControl& comm = Comm1();
     // The device that answered, known by its descriptor while the probe
-    // still has it open.
-    const QString answered = comm.Identity();
+    // still has it open; then what its name leads to once it is closed, and
+    // what the open for the connection reached.
+    const QString answered = Comm1().Identity();
     Com_Close();
-    bool reached = comm.Identity() == answered && Open_Unless_Held();
-    if (!comm.PortOpen() && comm.HeldBy())
-        reached = false;  // held: said by Open_Unless_Held
-    else if (!reached || (comm.PortOpen() && comm.Identity() != answered)) {
-        // Unplugged and something else plugged in under its name meanwhile.
-        Com_Close();
+    const QString named = Comm1().Identity();
+    bool reached = false;
+    if (named != answered) {
+        // Unplugged, and something else plugged in under its name meanwhile.
         Note_Skipped(QStringLiteral("another device has this name now"));
-        reached = false;
+    } else if (Open_Unless_Held()) {
+        const QString opened = Comm1().Identity();
+        // Not open: it failed to open for a reason of its own, said already.
+        reached = !Comm1().PortOpen() || opened == answered;
+        if (!reached) {
+            Com_Close();
+            Note_Skipped(QStringLiteral("another device has this name now"));
+        }
     }
     if (reached)
         return true;
-    // As if this port had not answered.
+    // As if this port had not answered (held: said by Open_Unless_Held).
     Blank_Identity();
     mnuSourcePortComm[SavedPort]->setChecked(false);
     return false;
