@@ -11,19 +11,22 @@
 #include "link/CommControl.h"
 #include "link/LineTrace.h"
 #include "link/SearchLog.h"
+#include "shell/Clock.h"
 #include "shell/qzGlobals.h"
 
 #include <QAction>
 #include <QLabel>
 
+#include <algorithm>
+
 using namespace qzGlobals;
 
 namespace {
 
-// The grace: the port is looked at again every GraceStep seconds, at most
-// GraceLooks times, with window events handled in between.
+// The grace: the port is looked at again every GraceStep seconds for up to
+// GraceSeconds, with window events handled in between.
 constexpr double GraceStep = 0.010;
-constexpr int GraceLooks = 10;
+constexpr double GraceSeconds = 0.100;
 
 }  // namespace
 
@@ -35,8 +38,10 @@ bool frmMain::Open_Unless_Held()
     if (comm.PortOpen() || !comm.HeldBy())
         return true;
     // Looking touches nothing: only once the hold has ended is it opened again.
-    for (int look = 0; look < GraceLooks; ++look) {
-        TDelay(GraceStep / Delays::Tick);
+    Clock& clock = *platform().clock;
+    const double start = clock.Timer();
+    for (double left = GraceSeconds; left > 0; left = GraceSeconds - Delays::Since(start, clock.Timer())) {
+        TDelay(std::min(GraceStep, left) / Delays::Tick);
         if (!comm.LookForHolder())
             break;
     }

@@ -18,16 +18,6 @@ constexpr double QuietLimit = 2.0;
 constexpr double ReplyWait = 0.5;
 constexpr double ReplyReadTime = 0.2;
 
-// Seconds from `since` to `now` on the program's clock, which may wrap at
-// midnight (a wait begun just before it must not look negative).
-double Since(double since, double now)
-{
-    double elapsed = now - since;
-    if (elapsed < 0)
-        elapsed += Delays::SecondsPerDay;
-    return elapsed;
-}
-
 }  // namespace
 
 void frmMain::Com_Send(const QString& command)
@@ -57,7 +47,7 @@ bool frmMain::Quiet_Line_Check()
         while (comm.InBufferCount() > 0)
             comm.Input();
         TDelay(10);
-        if (Since(t0, clock.Timer()) > QuietLimit)
+        if (Delays::Since(t0, clock.Timer()) > QuietLimit)
             return false;
     }
     return true;
@@ -74,7 +64,7 @@ bool frmMain::Com_Input_Vers()
     // Give the meter half a second to answer; the window stays live. `waited`
     // is read from the clock each pass, not counted up, so it cannot drift.
     // NOLINTNEXTLINE(clang-analyzer-security.FloatLoopCounter)
-    for (double waited = 0; waited < ReplyWait; waited = Since(sent, clock.Timer()))
+    for (double waited = 0; waited < ReplyWait; waited = Delays::Since(sent, clock.Timer()))
         TDelay((ReplyWait - waited) / Delays::Tick);
 
     // Then read the line as it stands, character by character, up to its
@@ -91,7 +81,7 @@ bool frmMain::Com_Input_Vers()
                     reply += last;
             }
         }
-        if (last == '\r' || Since(readStart, clock.Timer()) > ReplyReadTime)
+        if (last == '\r' || Delays::Since(readStart, clock.Timer()) > ReplyReadTime)
             break;
     }
 

@@ -21,6 +21,14 @@ public:
     void TDelay(double ticks);
     void SDelay(const int16_t& Secs);
 
+    // Seconds from `since` to `now` on the program's clock, which may wrap
+    // at midnight (a wait begun just before it must not look negative).
+    static double Since(double since, double now)
+    {
+        const double elapsed = now - since;
+        return elapsed < 0 ? elapsed + SecondsPerDay : elapsed;
+    }
+
 private:
     Clock& m_clock;
     // Wakes the event queue when a wait is due. One for all waits: every wait
