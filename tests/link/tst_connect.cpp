@@ -322,13 +322,14 @@ private slots:
         QTest::addColumn<QString>("note");
         const QString busy = "BUSY Comm2 /dev/mem2 held by picocom, pid 4242";
         QTest::newRow("held at the probe, let go in its grace") << false << 2 << 0 << 0.085 << 0.085 << 2 << "";
-        QTest::newRow("held at the probe past its grace") << false << 2 << 0 << 0.1 + Timing::Slack(0.02) << 0.1 << 3 << busy;
+        const double past = 0.1 + Timing::Slack(0.02);
+        QTest::newRow("held at the probe past its grace") << false << 2 << 0 << past << 0.1 << 3 << busy;
         QTest::newRow("taken after the probe, let go") << true << 1 << 3 << 0.05 << 0.05 << 2 << "";
         QTest::newRow("taken after the probe") << true << 1 << 3 << 1000.0 << 0.1 << 3 << busy;
         QTest::newRow("taken as it is reopened, let go") << false << 2 << 3 << 0.05 << 0.05 << 2 << "";
         QTest::newRow("taken as it is reopened") << false << 2 << 3 << 1000.0 << 0.1 << 3 << busy;
-        QTest::newRow("another device under its name") << false << 2 << 3 << 0.0 << 0.0 << 3
-                                                       << "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
+        QTest::newRow("another device under its name")
+            << false << 2 << 3 << 0.0 << 0.0 << 3 << "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
     }
     void neighbours()
     {

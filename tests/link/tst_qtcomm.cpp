@@ -116,66 +116,77 @@ private slots:
     }
 
     // Whether another program holds the device is learnt before it is
-    // opened: its flock or POSIX lock, a lock file of a live process, our own
-    // lock from another control. Such a device is not opened at all, so its
-    // line keeps its holder's settings. Exclusive mode shows only to an open,
-    // which it refuses before the line is touched. A lock file left by a
-    // process that has ended holds nothing.
+    // opened: its flock, POSIX or open-file-description lock (whose owner
+    // /proc/locks does not show), a lock file of a live process in any of the
+    // usual formats, our own lock from another control. Such a device is not
+    // opened at all. Exclusive mode shows only to an open, which it refuses
+    // before the line is touched. A lock file of a process that has ended
+    // holds nothing.
     void lookBeforeTouching_data()
     {
         QTest::addColumn<QString>("lock");
+        QTest::addColumn<QByteArray>("file");  // the lock file; PID: this process, DEAD: one that has ended
         QTest::addColumn<QString>("calls");
         QTest::addColumn<QString>("held");  // "": opened
         const QString self = QString("held by tst_qtcomm, pid %1").arg(QCoreApplication::applicationPid());
-        QTest::newRow("none") << "none" << "look open" << "";
-        QTest::newRow("flock") << "flock" << "look" << self;
-        QTest::newRow("POSIX lock") << "POSIX lock" << "look" << self;
-        QTest::newRow("lock file") << "lock file" << "look" << self;
-        QTest::newRow("another control") << "another control" << "look" << self;
-        QTest::newRow("stale lock file") << "stale lock file" << "look open" << "";
-        QTest::newRow("exclusive mode") << "exclusive mode" << "look open" << "held by another program";
+        const QString other = "held by another program";
+        for (const char* lock : {"flock", "POSIX lock", "another control"})
+            QTest::newRow(lock) << lock << QByteArray() << "look" << self;
+        QTest::newRow("none") << "none" << QByteArray() << "look open" << "";
+        QTest::newRow("OFD lock") << "OFD lock" << QByteArray() << "look" << other;
+        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << "look open" << other;
+        QTest::newRow("uucp lock file") << "lock file" << QByteArray("      PID\n") << "look" << self;
+        QTest::newRow("QLockFile lock file") << "lock file" << QByteArray("PID\nqz\nhost\n") << "look" << self;
+        QTest::newRow("binary lock file") << "lock file" << QByteArray("BINARY") << "look" << self;
+        QTest::newRow("dead lock file") << "lock file" << QByteArray("DEAD\n") << "look open" << "";
     }
     void lookBeforeTouching()
     {
         QFETCH(QString, lock);
+        QFETCH(QByteArray, file);
         QFETCH(QString, held);
         Comm1 pty;
         struct : DeviceGate {
             SystemDeviceGate real;
             QStringList calls;
-            std::optional<DeviceAccess::Holder> Look(const QString& d) override { return calls << "look", real.Look(d); }
+            std::optional<DeviceAccess::Holder> Look(const QString& d) override
+            {
+                return calls << "look", real.Look(d);
+            }
             Opened Open(QSerialPort& p, const QString& d) override { return calls << "open", real.Open(p, d); }
         } gate;
         QtCommControl other, comm({}, PortMap::SystemPorts, std::shared_ptr<DeviceGate>(&gate, [](auto*) {}));
-        const QString lockFile = "/tmp/LCK.." + pty.name.mid(5).replace('/', '_');
+        QFile lockFile("/tmp/LCK.." + pty.name.mid(5).replace('/', '_'));
         struct flock posix{F_WRLCK, SEEK_SET, 0, 0, 0};
+        const qint32 pid = ::getpid();
+        QProcess ended;  // a pid nobody has any more
+        ended.start("true");
+        QVERIFY(ended.waitForFinished());
         if (lock == "flock")
             QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), 0);
-        else if (lock == "POSIX lock")
-            QCOMPARE(::fcntl(pty.slave, F_SETLK, &posix), 0);
+        else if (lock.endsWith("lock"))
+            QCOMPARE(::fcntl(pty.slave, lock == "OFD lock" ? F_OFD_SETLK : F_SETLK, &posix), 0);
         else if (lock == "exclusive mode")
             QCOMPARE(::ioctl(pty.slave, TIOCEXCL), 0);
         else if (lock == "another control")
             QVERIFY(other.setCommPort(1) && other.setPortOpen(true));
-        else if (lock.endsWith("lock file")) {
-            QProcess ended;  // a pid nobody has any more
-            ended.start("true");
-            QVERIFY(ended.waitForFinished());
-            QFile file(lockFile);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray::number(lock == "lock file" ? QCoreApplication::applicationPid() : ended.processId()));
+        else if (lock == "lock file") {
+            file.replace("PID", QByteArray::number(pid)).replace("DEAD", QByteArray::number(ended.processId()));
+            QVERIFY(lockFile.open(QIODevice::WriteOnly) &&
+                    lockFile.write(file == "BINARY" ? QByteArray(reinterpret_cast<const char*>(&pid), 4) : file) > 0);
+            lockFile.close();
         }
         QVERIFY(comm.setCommPort(1));
         QCOMPARE(comm.setPortOpen(true), held.isEmpty());
         QTEST(gate.calls.join(' '), "calls");
         QCOMPARE(comm.HeldBy() ? DeviceAccess::HeldByText(comm.HeldBy()) : QString(), held);
         if (!comm.PortOpen())  // (open, it is held by ourselves)
-            QCOMPARE(comm.LookForHolder().has_value(), held.startsWith("held by tst"));
+            QCOMPARE(comm.LookForHolder().has_value(), lock != "exclusive mode");
         QCOMPARE(comm.OpenError(), held.isEmpty() ? QSerialPort::NoError : QSerialPort::PermissionError);
         QCOMPARE(pty.Read(1, 0), QByteArray());  // nothing was written to it
-        QFile::remove(lockFile);
+        lockFile.remove();
         posix.l_type = F_UNLCK;
-        ::fcntl(pty.slave, F_SETLK, &posix);
+        ::fcntl(pty.slave, lock == "OFD lock" ? F_OFD_SETLK : F_SETLK, &posix);
         ::ioctl(pty.slave, TIOCNXCL);  // let go as the holder would
         ::flock(pty.slave, LOCK_UN);
         other.setPortOpen(false);
@@ -358,25 +369,27 @@ private slots:
             return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
         };
         const auto tty = [&](const QString& name, const QString& device, const QString& driver) {
-            return QDir().mkpath(sys + "/class/tty/" + name) && QDir().mkpath(device) &&
-                   QDir().mkpath(sys + "/bus/drivers/" + driver) &&
+            const QString drivers = sys + "/bus/drivers/" + driver;
+            return QDir().mkpath(sys + "/class/tty/" + name) && QDir().mkpath(device) && QDir().mkpath(drivers) &&
                    QFile::link(device, sys + "/class/tty/" + name + "/device") &&
-                   (QFile::exists(device + "/driver") || QFile::link(sys + "/bus/drivers/" + driver, device + "/driver"));
+                   (QFile::exists(device + "/driver") || QFile::link(drivers, device + "/driver"));
         };
-        QVERIFY(tty("ttyS0", sys + "/devices/platform/serial8250", "serial8250") &&
-                tty("ttyS1", sys + "/devices/platform/serial8250", "serial8250") &&
-                tty("ttyUSB0", usb + "1-2/1-2:1.0/ttyUSB0", "ftdi_sio") && tty("ttyACM0", usb + "1-3/1-3:1.0", "cdc_acm"));
+        const QString uart = sys + "/devices/platform/serial8250";
+        QVERIFY(tty("ttyS0", uart, "serial8250") && tty("ttyS1", uart, "serial8250") &&
+                tty("ttyUSB0", usb + "1-2/1-2:1.0/ttyUSB0", "ftdi_sio") &&
+                tty("ttyACM0", usb + "1-3/1-3:1.0", "cdc_acm"));
         QVERIFY(put(sys + "/class/tty/ttyS0/type", "4\n") && put(sys + "/class/tty/ttyS1/type", "0\n") &&
                 QDir().mkpath(sys + "/class/tty/tty1"));
-        for (const auto& [at, facts] : {std::pair{usb + "1-2/", QList<QByteArray>{"0403", "6001", "FTDI", "FT232R", "A5", "5"}},
-                                        std::pair{usb + "1-3/", QList<QByteArray>{"1d6b", "0104", "Drift", "Meter", "", "7"}}})
-            for (int i = 0; i < 6; ++i)
-                QVERIFY(put(at + QStringList{"idVendor", "idProduct", "manufacturer", "product", "serial", "devnum"}[i],
-                            facts[i] + "\n") && put(at + "busnum", "1\n"));
+        const QStringList files{"idVendor", "idProduct", "manufacturer", "product", "serial", "devnum", "busnum"};
+        const QByteArrayList adapter{"0403", "6001", "FTDI", "FT232R", "A5", "5", "1"},
+            meter{"1d6b", "0104", "Drift", "Meter", "", "7", "1"};
+        for (int i = 0; i < 7; ++i)
+            QVERIFY(put(usb + "1-2/" + files[i], adapter[i] + "\n") && put(usb + "1-3/" + files[i], meter[i] + "\n"));
         QStringList ports;
         for (const PortMap::SystemPort& p : SysfsPorts::Read(sys, "/dev"))
             ports << QString("%1 %2 %3 %4 %5:%6").arg(p.location, p.description, p.manufacturer, p.serialNumber)
-                         .arg(p.vendorId.value_or(0), 4, 16, QChar('0')).arg(p.productId.value_or(0), 4, 16, QChar('0'));
+                         .arg(p.vendorId.value_or(0), 4, 16, QChar('0'))
+                         .arg(p.productId.value_or(0), 4, 16, QChar('0'));
         QCOMPARE(ports, (QStringList{"/dev/ttyACM0 Meter Drift  1d6b:0104", "/dev/ttyS0    0000:0000",
                                      "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
 
@@ -385,14 +398,14 @@ private slots:
         Pty pty, other;
         struct stat status {};
         QVERIFY(::stat(pty.name.toLocal8Bit().constData(), &status) == 0);
-        QVERIFY(QDir().mkpath(sys + "/dev/char") && QFile::link(usb + "1-2/1-2:1.0/ttyUSB0", QString("%1/dev/char/%2:%3").arg(sys)
-                                                              .arg(major(status.st_rdev)).arg(minor(status.st_rdev))));
-        const QString number = QString("char %1:%2").arg(major(status.st_rdev)).arg(minor(status.st_rdev));
-        QCOMPARE(DeviceIdentity::OfPath(pty.name, sys), number + " usb 1:5");
-        QCOMPARE(DeviceIdentity::OfDescriptor(pty.slave, sys), number + " usb 1:5");
+        const QString number = QString("%1:%2").arg(major(status.st_rdev)).arg(minor(status.st_rdev));
+        QVERIFY(QDir().mkpath(sys + "/dev/char") &&
+                QFile::link(usb + "1-2/1-2:1.0/ttyUSB0", QString("%1/dev/char/%2").arg(sys, number)));
+        QCOMPARE(DeviceIdentity::OfPath(pty.name, sys), "char " + number + " usb 1:5");
+        QCOMPARE(DeviceIdentity::OfDescriptor(pty.slave, sys), "char " + number + " usb 1:5");
         QVERIFY(put(usb + "1-2/devnum", "6\n"));  // unplugged, and an adapter plugged in under its name
-        QCOMPARE(DeviceIdentity::OfPath(pty.name, sys), number + " usb 1:6");
-        QVERIFY(DeviceIdentity::OfPath(other.name, sys).startsWith("char ") && DeviceIdentity::OfPath("/gone").isEmpty());
+        QCOMPARE(DeviceIdentity::OfPath(pty.name, sys), "char " + number + " usb 1:6");
+        QVERIFY(DeviceIdentity::OfPath(other.name, sys).startsWith("char ") && DeviceIdentity::OfPath("/x").isEmpty());
 
         // Stable names and the driver, for a device file standing in for ttyUSB0.
         QFile device(dir.filePath("ttyUSB0")), second(dir.filePath("ttyUSB1"));
@@ -406,56 +419,6 @@ private slots:
         QCOMPARE(StableNames::Of(byId, serial), QStringList{byPath});  // given one of its stable names: the other
         QCOMPARE(StableNames::DriverOf(byId, sys), QString("ftdi_sio"));
         QCOMPARE(StableNames::DriverOf(second.fileName(), sys), QString());
-    }
-
-    // Who holds a device, from /proc/locks and the lock files, without opening
-    // it: a lock whose owner the system does not show is held all the same;
-    // a process waiting for a lock, a lease, or a dead lock file's process hold nothing.
-    void lockHolder_data()
-    {
-        QTest::addColumn<QString>("locks");  // %1: the device's file as /proc/locks names it
-        QTest::addColumn<QByteArray>("lockFile");  // PID: this process, DEAD: one that has ended
-        QTest::addColumn<QString>("held");
-        const QString picocom = "held by picocom, pid 4242", unknown = "held by another program";
-        QTest::newRow("flock") << "1: FLOCK  ADVISORY  WRITE 4242 %1 0 EOF" << QByteArray() << picocom;
-        QTest::newRow("POSIX") << "2: POSIX  ADVISORY  WRITE 4242 %1 0 EOF" << QByteArray() << picocom;
-        QTest::newRow("OFD lock") << "3: OFDLCK ADVISORY  WRITE -1 %1 0 EOF" << QByteArray() << unknown;
-        QTest::newRow("pid out of view") << "4: FLOCK  ADVISORY  WRITE 0 %1 0 EOF" << QByteArray() << unknown;
-        QTest::newRow("waiting") << "5: -> FLOCK  ADVISORY  WRITE 4242 %1 0 EOF" << QByteArray() << "";
-        QTest::newRow("lease") << "6: LEASE  ACTIVE    READ 4242 %1 0 EOF" << QByteArray() << "";
-        QTest::newRow("another file") << "7: FLOCK  ADVISORY  WRITE 4242 00:01:1 0 EOF" << QByteArray() << "";
-        QTest::newRow("uucp lock file") << "" << QByteArray("      PID\n") << "held by minicom, pid PID";
-        QTest::newRow("QLockFile") << "" << QByteArray("PID\nminicom\nhost\n") << "held by minicom, pid PID";
-        QTest::newRow("binary lock file") << "" << QByteArray("BINARY") << "held by minicom, pid PID";
-        QTest::newRow("dead lock file") << "" << QByteArray("DEAD\n") << "";
-    }
-    void lockHolder()
-    {
-        QFETCH(QString, locks);
-        QFETCH(QByteArray, lockFile);
-        QFETCH(QString, held);
-        QTemporaryDir dir;
-        const QString device = dir.filePath("ttyFAKE0"), proc = dir.filePath("proc"), pid = QString::number(::getpid());
-        struct stat status {};
-        QFile file(device);
-        QVERIFY(file.open(QIODevice::WriteOnly) && ::stat(device.toLocal8Bit().constData(), &status) == 0);
-        QVERIFY(QDir().mkpath(proc + "/4242") && QDir().mkpath(proc + "/" + pid));
-        const auto put = [](const QString& name, const QByteArray& text) {
-            QFile f(name);
-            return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-        };
-        const QString inode = QString::asprintf("%02x:%02x:%llu", major(status.st_dev), minor(status.st_dev),
-                                                static_cast<unsigned long long>(status.st_ino));
-        QProcess ended;
-        ended.start("true");
-        QVERIFY(ended.waitForFinished());
-        const qint32 self = ::getpid();
-        lockFile = lockFile == "BINARY" ? QByteArray(reinterpret_cast<const char*>(&self), 4)
-                                        : lockFile.replace("PID", pid.toLatin1()).replace("DEAD", QByteArray::number(ended.processId()));
-        QVERIFY(put(proc + "/locks", QString(locks).replace("%1", inode).toLatin1()) && put(proc + "/4242/comm", "picocom\n") &&
-                put(proc + "/" + pid + "/comm", "minicom\n") && (lockFile.isEmpty() || put(dir.filePath("LCK..ttyFAKE0"), lockFile)));
-        const auto holder = DeviceAccess::LockHolder(device, proc, {dir.filePath("none"), dir.path()});
-        QCOMPARE(holder ? DeviceAccess::HeldByText(holder) : QString(), held.replace("PID", pid));
     }
 };
 
