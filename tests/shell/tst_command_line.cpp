@@ -237,15 +237,27 @@ private slots:
     }
 
     // meter-sim --device answers on the far end of a pseudo-terminal made
-    // here, and waits without spinning once that end hangs up.
+    // here, reached through a link as a by-id name is. A line that hangs up
+    // while the link still leads to a device (as a USB gadget's port stays
+    // when its host lets go) is opened afresh; once the device has gone with
+    // the hang-up, it waits without spinning.
     void meterSimOnAnExistingTerminal()
     {
-        Pty pty;
+        Pty first, second;
+        const QString line = m_dir.filePath("line");
+        QVERIFY(QFile::link(first.name, line));
         QProcess sim;
-        sim.start(METER_SIM_PATH, {"--device", pty.name});
-        QVERIFY(sim.waitForReadyRead(5000) && ::write(pty.master, "V\r", 2) == 2);
-        QCOMPARE(pty.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
-        pty.HangUp();
+        sim.start(METER_SIM_PATH, {"--device", line});
+        QVERIFY(sim.waitForReadyRead(5000) && ::write(first.master, "V\r", 2) == 2);
+        QCOMPARE(first.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
+        QVERIFY(QFile::remove(line) && QFile::link(second.name, line));
+        first.HangUp();
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardOutput()).contains("REOPEN"), 5000);
+        QVERIFY(::write(second.master, "V\r", 2) == 2);
+        QCOMPARE(second.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
+        QVERIFY(QFile::remove(line));
+        second.HangUp();
         const auto cpuTicks = [&sim] {  // user and system time so far
             QFile stat(QString("/proc/%1/stat").arg(sim.processId()));
             const QList<QByteArray> fields = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ') : QList<QByteArray>{};
@@ -254,6 +266,10 @@ private slots:
         const long before = cpuTicks();
         QTest::qWait(500);
         QVERIFY2(cpuTicks() - before < 10, "meter-sim spins after a hang-up");
+        QStringList kinds;
+        for (const QByteArray& entry : (log + sim.readAllStandardOutput()).split('\n'))
+            kinds << QString::fromLatin1(entry.split(' ').value(1));
+        QCOMPARE(kinds.join(' '), QString(" START RX TX HANGUP REOPEN RX TX HANGUP "));
     }
 };
 
