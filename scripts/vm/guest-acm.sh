@@ -12,22 +12,15 @@ gadget=/sys/kernel/config/usb_gadget/qzmeter
 acm_serial=QZACM001
 acm_byid="/dev/serial/by-id/usb-Driftmark_Panel_Meter_${acm_serial}-if00"
 udc=""
-acm_sim_pid=""
-acm_sims=0
 
-# acm_sim [OPTIONS]: the simulated meter on the gadget's end (started afresh,
-# with a log of its own).
+# acm_sim: the simulated meter on the gadget's end, for the rest of the run
+# (it opens its end afresh after each unbinding).
 acm_sim() {
-    if [ -n "$acm_sim_pid" ]; then
-        kill -TERM "$acm_sim_pid" 2>/dev/null
-        wait "$acm_sim_pid" 2>/dev/null
-    fi
-    acm_sims=$((acm_sims + 1))
-    simlog="$OUT/meter-sim-acm-$acm_sims.log"
+    simlog="$OUT/meter-sim-acm.log"
+    simlog_from=1
     shows "${simlog##*/}" meter-sim-acm.err
-    "${bounded[@]}" "$QZ_VM_GUEST_SECONDS" "$sim" --device /dev/ttyGS0 --log "$simlog" "$@" \
-        >/dev/null 2>>"$OUT/meter-sim-acm.err" &
-    acm_sim_pid=$!
+    "${bounded[@]}" "$QZ_VM_GUEST_SECONDS" "$sim" --device /dev/ttyGS0 --log "$simlog" \
+        >/dev/null 2>"$OUT/meter-sim-acm.err" &
     wait_for 10 grep -qs ' START ' "$simlog" || fail "meter-sim did not start on /dev/ttyGS0"
 }
 gadget_unbind() {
@@ -112,5 +105,5 @@ acm_search() {
     want="|H|H|V|S|N0C6|$(for k in $(seq 0 $((sweeps - 1))); do printf 'N%03X\n' $((k * 54)); done | joined)|R|U"
     [ "$got" = "$want" ] || fail "the meter got $got, not $want"
     note "Comm1 got $(frames 0 "$silent" | joined); the ACM meter got LEFT, $sweeps sweep steps, R, U"
-    restart_sim
+    fresh_log
 }

@@ -55,24 +55,26 @@ request() {
     last_answer="$answer"
 }
 
-# The simulator's log the checks read: the first one, until restart_sim.
+# The simulator's log the checks read (the first one, until restart_sim),
+# from line simlog_from on (fresh_log).
 simlog="$OUT/meter-sim.log"
-# restart_sim [OPTIONS]: the simulated meter of the device under test
-# started afresh (with a log of its own) and the device there again: the
-# host's simulator behind the FTDI adapter, or the guest's own behind the
-# CDC-ACM gadget.
+simlog_from=1
+# restart_sim [OPTIONS]: the first FTDI adapter's simulated meter started
+# afresh with these options, and its new log the one the checks read.
 restart_sim() {
-    if [ "$kind" = acm ]; then
-        acm_sim "$@"
-        return
-    fi
     ftdi_sim "$@"
     simlog="$ftdi_log"
-    wait_for 10 grep -qs ' START ' "$simlog" || fail "no log $simlog"
+    simlog_from=1
+}
+# fresh_log: the checks read the meter's log from here on, so that a check
+# sees its own frames alone.
+fresh_log() {
+    simlog_from=$(($(wc -l <"$simlog") + 1))
+    shows "${simlog##*/}"
 }
 # ftdi_sim [OPTIONS]: the host's simulator behind the first FTDI adapter
-# started afresh, and the adapter enumerated anew (QEMU takes it out and puts
-# it back in with it); its new log in ftdi_log.
+# started afresh, and the adapter enumerated anew (the host pulls it first
+# and plugs it back with the new meter); its new log in ftdi_log.
 ftdi_sim() {
     local before
     before="$(usb_devnum "$ftdi_byid")"
@@ -95,12 +97,14 @@ enumerated_anew() { local now; now="$(usb_devnum "$1")" && [ -n "$now" ] && [ "$
 
 # The frames the simulated meter received, one a line without quotes or CR
 # (the empty frame as an empty line); with a number, only those after that
-# many "S" frames; with a second argument, from that log.
+# many "S" frames; with a second argument, from that whole log.
 frames() {
-    awk -v after="${1:-0}" '
+    local from="$simlog_from"
+    [ -z "${2:-}" ] || from=1
+    tail -n "+$from" "${2:-$simlog}" | awk -v after="${1:-0}" '
         $2 == "RX" { f = substr($0, index($0, " RX ") + 4); f = substr(f, 2, length(f) - 2)
                      if (seen >= after) print f
-                     if (f == "S") seen++ }' "${2:-$simlog}"
+                     if (f == "S") seen++ }'
 }
 joined() { paste -sd'|'; }
 # Tests for wait_for, read afresh each time: at least N frames after the

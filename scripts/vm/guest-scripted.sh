@@ -2,8 +2,8 @@
 # The VM stage's checks of scripted runs (--run) on the real driver, sourced
 # by guest-checks: every action on the adapter's by-id name, a meter that
 # talks once selected, the device pulled mid-sweep and plugged back, and
-# SIGTERM mid-sweep. Each starts the simulated meter afresh (restart_sim), so
-# that its log holds that check's frames alone.
+# SIGTERM mid-sweep. Each reads the meter's log from its own start on
+# (fresh_log), so that it sees its own frames alone.
 
 # run NAME PORTS: plays the script OUT/NAME.qz with --ports PORTS (with "-",
 # on the program's own port map: neither --ports nor QZ_SERIAL_PORTS), with
@@ -27,7 +27,7 @@ positions() { frames | sed -n 's/^N//p' | while read -r hex; do echo $((16#$hex)
 # Every action of a script, on the by-id name, each frame as the meter got it.
 scripted() {
     say "--run: every action on $byid"
-    restart_sim
+    fresh_log
     script every <<'QZSCRIPT'
 connect within 60
 expect serial QZ1234
@@ -66,8 +66,9 @@ QZSCRIPT
 talking() {
     say "--run: a meter that talks after S"
     local last want
+    restart_sim --talks
     for last in exit disconnect; do
-        restart_sim --talks
+        fresh_log
         printf 'connect within 60\nwait 1\n%s\n' "$last" | script "talks-$last"
         run "talks-$last" "$byid"
         [ "$ran" -eq 0 ] || fail "the run ended with status $ran"
@@ -84,7 +85,7 @@ talking() {
 # sent after it; plugged back, the same name connects again.
 scripted_pull() {
     say "--run: $tty pulled mid-sweep"
-    restart_sim
+    fresh_log
     printf 'connect within 60\nsweep\nwait 60\n' | script pulled
     run pulled "$byid" &
     local runner=$! ended
@@ -107,7 +108,7 @@ scripted_pull() {
 # SIGTERM in the middle of a scripted sweep: R and U, status 143.
 scripted_sigterm() {
     say "--run: SIGTERM mid-sweep"
-    restart_sim
+    fresh_log
     printf 'connect within 60\nsweep\nwait 60\n' | script terminated
     shows terminated.out terminated.err
     QT_LOGGING_RULES='qt.qpa.*=false' QZ_SERIAL_PORTS='' "${bounded[@]}" 90 \

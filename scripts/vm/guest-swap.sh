@@ -44,7 +44,6 @@ swap() {
     plugged adapterB /dev/ttyUSB1
     usb_names_are "$(printf '/dev/ttyUSB0 %s\n/dev/ttyUSB1 %s' "$a" "$b")"
     expect_qza swap-byid-before "$a" 0
-    expect_qza swap-usb0-before /dev/ttyUSB0 0
     unplugged adapter
     unplugged adapterB
     plugged adapterB /dev/ttyUSB0

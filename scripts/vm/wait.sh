@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# wait_for SECONDS COMMAND...: runs the command every 0.1 s until it
+# wait_for SECONDS COMMAND...: runs the command every 0.2 s until it
 # succeeds; fails when SECONDS have gone by on the clock without that (however
 # long each try takes: under emulation a try that starts a few programs can
 # take longer than the pause between tries).
@@ -8,6 +8,6 @@ wait_for() {
     shift
     until "$@"; do
         [ "${EPOCHREALTIME//[!0-9]/}" -lt "$end" ] || return 1
-        sleep 0.1
+        sleep 0.2
     done
 }
