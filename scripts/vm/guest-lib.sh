@@ -9,7 +9,7 @@ step=""
 say() { echo "--- $*"; }
 note() { echo "    $*"; }
 fail() {
-    echo "FAILED in step ${step:-?}: $*"
+    echo "FAILED${step:+ in step $step}: $*"
     exit 1
 }
 source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
@@ -19,12 +19,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
 shows() { printf '%s\n' "$@" >>"$OUT/step.files"; }
 
 # "${bounded[@]}" SECONDS COMMAND...: every run of the program and of the
-# simulator inside the guest ends within its time (status 124 when it had to
-# be ended; KILL 5 s after the TERM). It stays in the checks' process group,
+# simulator inside the guest ends within its time (KILL 5 s after the TERM;
+# ran_out tells those statuses). It stays in the checks' process group,
 # so the guest-wide deadline ends it too. (Not a function: started in the
 # background, $! is then the timeout itself, which passes a TERM on to the
 # program, where a function would leave a subshell between them.)
 bounded=(timeout --foreground --kill-after=5)
+ran_out() { [ "$1" -eq 124 ] || [ "$1" -eq 137 ]; }
 # The process a bounded run started in the background (its timeout's child).
 child_of() { cat "/proc/$1/task/$1/children" 2>/dev/null | cut -d' ' -f1; }
 
@@ -140,7 +141,7 @@ ports_report() {
     listed=0
     report="$(unset QZ_SERIAL_PORTS; "${bounded[@]}" 30 "${as_account[@]}" "$program" --list-ports "$@")" || listed=$?
     sed 's/^/    /' <<<"$report"
-    [ "$listed" -ne 124 ] || fail "--list-ports did not end within 30 s"
+    ! ran_out "$listed" || fail "--list-ports did not end within 30 s"
 }
 # The stable by-id names of the report, each after the device it is listed
 # under: "DEVICE BY-ID-NAME", one a line.

@@ -17,7 +17,7 @@ run() {
         QT_LOGGING_RULES='qt.qpa.*=false' "${bounded[@]}" 90 \
             "$program" --run "$OUT/$name.qz" "${ports[@]}" --trace "$OUT/$name.trace" \
             >"$OUT/$name.out" 2>"$OUT/$name.err") || ran=$?
-    [ "$ran" -ne 124 ] || fail "the run of $name.qz did not end within 90 s"
+    ! ran_out "$ran" || fail "the run of $name.qz did not end within 90 s"
 }
 script() { cat >"$OUT/$1.qz"; }
 
