@@ -237,10 +237,8 @@ private slots:
     }
 
     // meter-sim --device answers on the far end of a pseudo-terminal made
-    // here, reached through a link as a by-id name is. A line that hangs up
-    // while the link still leads to a device (as a USB gadget's port stays
-    // when its host lets go) is opened afresh; once the device has gone with
-    // the hang-up, it waits without spinning.
+    // here, through a link; hung up while the link leads to a device (as a
+    // USB gadget's port stays), it opens that afresh, else waits without spinning.
     void meterSimOnAnExistingTerminal()
     {
         Pty first, second;
@@ -248,14 +246,13 @@ private slots:
         QVERIFY(QFile::link(first.name, line));
         QProcess sim;
         sim.start(METER_SIM_PATH, {"--device", line});
-        QVERIFY(sim.waitForReadyRead(5000) && ::write(first.master, "V\r", 2) == 2);
-        QCOMPARE(first.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
+        const auto answers = [](const Pty& pty) { return ::write(pty.master, "V\r", 2) == 2 && pty.Read(16) == "V,QZ1234,A,1.05\r"; };
+        QVERIFY(sim.waitForReadyRead(5000) && answers(first));
         QVERIFY(QFile::remove(line) && QFile::link(second.name, line));
         first.HangUp();
         QByteArray log;
         QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardOutput()).contains("REOPEN"), 5000);
-        QVERIFY(::write(second.master, "V\r", 2) == 2);
-        QCOMPARE(second.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
+        QVERIFY(answers(second));
         QVERIFY(QFile::remove(line));
         second.HangUp();
         const auto cpuTicks = [&sim] {  // user and system time so far
@@ -266,10 +263,9 @@ private slots:
         const long before = cpuTicks();
         QTest::qWait(500);
         QVERIFY2(cpuTicks() - before < 10, "meter-sim spins after a hang-up");
-        QStringList kinds;
-        for (const QByteArray& entry : (log + sim.readAllStandardOutput()).split('\n'))
-            kinds << QString::fromLatin1(entry.split(' ').value(1));
-        QCOMPARE(kinds.join(' '), QString(" START RX TX HANGUP REOPEN RX TX HANGUP "));
+        log += sim.readAllStandardOutput();
+        QCOMPARE(log.count("HANGUP"), 2);
+        QCOMPARE(log.count("REOPEN"), 1);
     }
 };
 

@@ -292,23 +292,22 @@ int Meter::OpenLine() const
         return -1;
     }
     termios raw{};
-    std::string failed;
     if (tcgetattr(fd, &raw) != 0) {
-        failed = "'" + m_options.devicePath + "' is not a terminal device";
-    } else {
-        cfmakeraw(&raw);
-        raw.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS);
-        raw.c_cflag |= CLOCAL | CREAD;
-        cfsetispeed(&raw, B9600);
-        cfsetospeed(&raw, B9600);
-        if (tcsetattr(fd, TCSANOW, &raw) != 0)
-            failed = "cannot set up '" + m_options.devicePath + "'";
+        std::fprintf(stderr, "meter-sim: '%s' is not a terminal device: %s\n", path, std::strerror(errno));
+        close(fd);
+        return -1;
     }
-    if (failed.empty())
-        return fd;
-    std::fprintf(stderr, "meter-sim: %s: %s\n", failed.c_str(), std::strerror(errno));
-    close(fd);
-    return -1;
+    cfmakeraw(&raw);
+    raw.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS);
+    raw.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    if (tcsetattr(fd, TCSANOW, &raw) != 0) {
+        std::fprintf(stderr, "meter-sim: cannot set up '%s': %s\n", path, std::strerror(errno));
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool Meter::UseDevice()
