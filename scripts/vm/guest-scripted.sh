@@ -1,19 +1,23 @@
 # shellcheck shell=bash
 # The VM stage's checks of scripted runs (--run) on the real driver, sourced
 # by guest-checks: every action on the adapter's by-id name, a meter that
-# talks once selected, the adapter pulled mid-sweep and plugged back, and
-# SIGTERM mid-sweep. Each starts the simulated meter afresh (restart_sim), so
-# that its log holds that check's frames alone.
+# talks once selected, the device pulled mid-sweep and plugged back, and
+# SIGTERM mid-sweep. Each reads the meter's log from its own start on
+# (fresh_log), so that it sees its own frames alone.
 
-# run NAME [OPTIONS...]: plays the script OUT/NAME.qz on the by-id name, with
+# run NAME PORTS: plays the script OUT/NAME.qz with --ports PORTS (with "-",
+# on the program's own port map: neither --ports nor QZ_SERIAL_PORTS), with
 # its trace, output and errors in OUT/NAME.*; its exit status in ran.
 run() {
-    local name="$1"
-    shift
+    local name="$1" ports=(--ports "$2")
+    [ "$2" != - ] || ports=()
+    shows "$name.out" "$name.err" "$name.trace"
     ran=0
-    QT_LOGGING_RULES='qt.qpa.*=false' QZ_SERIAL_PORTS='' \
-        "$program" --run "$OUT/$name.qz" --ports "$byid" --trace "$OUT/$name.trace" "$@" \
-        >"$OUT/$name.out" 2>"$OUT/$name.err" || ran=$?
+    (unset QZ_SERIAL_PORTS
+        QT_LOGGING_RULES='qt.qpa.*=false' "${bounded[@]}" 90 \
+            "$program" --run "$OUT/$name.qz" "${ports[@]}" --trace "$OUT/$name.trace" \
+            >"$OUT/$name.out" 2>"$OUT/$name.err") || ran=$?
+    ! ran_out "$ran" || fail "the run of $name.qz did not end within 90 s"
 }
 script() { cat >"$OUT/$1.qz"; }
 
@@ -23,7 +27,7 @@ positions() { frames | sed -n 's/^N//p' | while read -r hex; do echo $((16#$hex)
 # Every action of a script, on the by-id name, each frame as the meter got it.
 scripted() {
     say "--run: every action on $byid"
-    restart_sim
+    fresh_log
     script every <<'QZSCRIPT'
 connect within 60
 expect serial QZ1234
@@ -43,7 +47,7 @@ wait 1
 left
 disconnect
 QZSCRIPT
-    run every
+    run every "$byid"
     [ "$ran" -eq 0 ] || fail "the run ended with status $ran: $(tail -n 3 "$OUT/every.out" | joined)"
     grep -qE "^[0-9.]+ 17 end status=0 serial=QZ1234 firmware=1\.05 elapsed=" "$OUT/every.out" ||
         fail "no end line of a passed run: $(tail -n 1 "$OUT/every.out")"
@@ -62,10 +66,11 @@ QZSCRIPT
 talking() {
     say "--run: a meter that talks after S"
     local last want
+    restart_sim --talks
     for last in exit disconnect; do
-        restart_sim --talks
+        fresh_log
         printf 'connect within 60\nwait 1\n%s\n' "$last" | script "talks-$last"
-        run "talks-$last"
+        run "talks-$last" "$byid"
         [ "$ran" -eq 0 ] || fail "the run ended with status $ran"
         want="|H|H|V|S|R|U"
         [ "$last" = exit ] || want="|H|H|V|S|I"
@@ -76,26 +81,26 @@ talking() {
     done
 }
 
-# A scripted sweep whose adapter is pulled: status 1, the loss said, nothing
+# A scripted sweep whose device is pulled: status 1, the loss said, nothing
 # sent after it; plugged back, the same name connects again.
 scripted_pull() {
-    say "--run: the adapter pulled mid-sweep"
-    restart_sim
-    printf 'connect within 60\nsweep\nwait 120\n' | script pulled
-    run pulled &
+    say "--run: $tty pulled mid-sweep"
+    fresh_log
+    printf 'connect within 60\nsweep\nwait 60\n' | script pulled
+    run pulled "$byid" &
     local runner=$! ended
     wait_for 60 frames_at_least 1 8 || fail "the scripted sweep did not start"
-    request pull
+    "${pull_cmd[@]}"
     wait "$runner" || true
     ended="$(grep -o ' end status=[0-9]*' "$OUT/pulled.out")"
     [ "$ended" = " end status=1" ] || fail "the pulled run ended with '$ended'"
     grep -qF "Lost the meter on Comm1 ($byid)" "$OUT/pulled.err" || fail "the loss is not on standard error"
     [ -z "$(sed -n '/ LOST /,$p' "$OUT/pulled.trace" | grep ' TX ')" ] || fail "frames were sent after the loss"
     note "ended with status 1, the loss on standard error"
-    request plug
+    "${plug_cmd[@]}"
     wait_for 30 test -e "$byid" || fail "$byid did not come back"
     printf 'connect within 60\nexpect serial QZ1234\ndisconnect\n' | script replugged
-    run replugged
+    run replugged "$byid"
     [ "$ran" -eq 0 ] || fail "after the replug the run ended with status $ran"
     note "after the replug: $(grep -o 'found Comm1 .*' "$OUT/replugged.out")"
 }
@@ -103,9 +108,10 @@ scripted_pull() {
 # SIGTERM in the middle of a scripted sweep: R and U, status 143.
 scripted_sigterm() {
     say "--run: SIGTERM mid-sweep"
-    restart_sim
-    printf 'connect within 60\nsweep\nwait 120\n' | script terminated
-    QT_LOGGING_RULES='qt.qpa.*=false' QZ_SERIAL_PORTS='' \
+    fresh_log
+    printf 'connect within 60\nsweep\nwait 60\n' | script terminated
+    shows terminated.out terminated.err
+    QT_LOGGING_RULES='qt.qpa.*=false' QZ_SERIAL_PORTS='' "${bounded[@]}" 90 \
         "$program" --run "$OUT/terminated.qz" --ports "$byid" >"$OUT/terminated.out" 2>"$OUT/terminated.err" &
     local runner=$! status=0
     wait_for 60 frames_at_least 1 8 || fail "the scripted sweep did not start"

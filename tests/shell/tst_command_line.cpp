@@ -237,15 +237,24 @@ private slots:
     }
 
     // meter-sim --device answers on the far end of a pseudo-terminal made
-    // here, and waits without spinning once that end hangs up.
+    // here, through a link; hung up while the link leads to a device (as a
+    // USB gadget's port stays), it opens that afresh, else waits without spinning.
     void meterSimOnAnExistingTerminal()
     {
-        Pty pty;
+        Pty first, second;
+        const QString line = m_dir.filePath("line");
+        QVERIFY(QFile::link(first.name, line));
         QProcess sim;
-        sim.start(METER_SIM_PATH, {"--device", pty.name});
-        QVERIFY(sim.waitForReadyRead(5000) && ::write(pty.master, "V\r", 2) == 2);
-        QCOMPARE(pty.Read(16), QByteArray("V,QZ1234,A,1.05\r"));
-        pty.HangUp();
+        sim.start(METER_SIM_PATH, {"--device", line});
+        const auto answers = [](const Pty& pty) { return ::write(pty.master, "V\r", 2) == 2 && pty.Read(16) == "V,QZ1234,A,1.05\r"; };
+        QVERIFY(sim.waitForReadyRead(5000) && answers(first));
+        QVERIFY(QFile::remove(line) && QFile::link(second.name, line));
+        first.HangUp();
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardOutput()).contains("REOPEN"), 5000);
+        QVERIFY(answers(second));
+        QVERIFY(QFile::remove(line));
+        second.HangUp();
         const auto cpuTicks = [&sim] {  // user and system time so far
             QFile stat(QString("/proc/%1/stat").arg(sim.processId()));
             const QList<QByteArray> fields = stat.open(QIODevice::ReadOnly) ? stat.readAll().split(' ') : QList<QByteArray>{};
@@ -254,6 +263,9 @@ private slots:
         const long before = cpuTicks();
         QTest::qWait(500);
         QVERIFY2(cpuTicks() - before < 10, "meter-sim spins after a hang-up");
+        log += sim.readAllStandardOutput();
+        QCOMPARE(log.count("HANGUP"), 2);
+        QCOMPARE(log.count("REOPEN"), 1);
     }
 };
 

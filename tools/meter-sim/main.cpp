@@ -14,7 +14,10 @@
 // With --device it is the meter on a terminal that already exists instead: the
 // host end of a virtual machine's emulated USB serial adapter, or a real serial
 // port wired to the one the program uses. The program then opens its own
-// device somewhere out of sight, so opens and closes are not tracked.
+// device somewhere out of sight, so opens and closes are not tracked. A line
+// that hangs up and is still there afterwards (a USB gadget's serial port,
+// whose host went away) is opened afresh, so the meter answers once its host
+// comes back.
 #include "Answer.h"
 
 #include <fcntl.h>
@@ -224,7 +227,9 @@ public:
 
 private:
     bool OpenDevice();
+    int OpenLine() const;
     bool UseDevice();
+    void LineHungUp();
     void WatchDevice();
     void ReadInotify();
     void ReadMaster();
@@ -249,6 +254,7 @@ private:
     double m_nextChatter = 0;
     bool m_selected = false;         // --talks: "S" came, and no "I", "U" or close since
     double m_hangupUntil = 0;        // master side not polled until then
+    bool m_hungUp = false;           // --device: this descriptor's line hung up for good
     int m_openers = 0;               // opens of the device by others, minus closes
     bool m_tracking = false;         // opens and closes are being watched
     bool m_done = false;
@@ -276,31 +282,67 @@ bool Meter::OpenDevice()
 // --device: the meter's end of a line that already exists. It is read and
 // written like the pseudo-terminal's master side, in raw mode at 9600 baud
 // 8N1, and modem lines are ignored, so a real port works without a cable's
-// handshake.
-bool Meter::UseDevice()
+// handshake. Returns the descriptor, or -1 after saying why.
+int Meter::OpenLine() const
 {
     const char* path = m_options.devicePath.c_str();
-    m_master = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_master < 0) {
+    const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         std::fprintf(stderr, "meter-sim: cannot open '%s': %s\n", path, std::strerror(errno));
-        return false;
+        return -1;
     }
     termios raw{};
-    if (tcgetattr(m_master, &raw) != 0) {
+    if (tcgetattr(fd, &raw) != 0) {
         std::fprintf(stderr, "meter-sim: '%s' is not a terminal device: %s\n", path, std::strerror(errno));
-        return false;
+        close(fd);
+        return -1;
     }
     cfmakeraw(&raw);
     raw.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CRTSCTS);
     raw.c_cflag |= CLOCAL | CREAD;
     cfsetispeed(&raw, B9600);
     cfsetospeed(&raw, B9600);
-    if (tcsetattr(m_master, TCSANOW, &raw) != 0) {
+    if (tcsetattr(fd, TCSANOW, &raw) != 0) {
         std::fprintf(stderr, "meter-sim: cannot set up '%s': %s\n", path, std::strerror(errno));
-        return false;
+        close(fd);
+        return -1;
     }
+    return fd;
+}
+
+bool Meter::UseDevice()
+{
+    m_master = OpenLine();
     m_device = m_options.devicePath;
-    return true;
+    return m_master >= 0;
+}
+
+// The line hung up: the far end of a pseudo-terminal closed, an adapter was
+// pulled, or a USB gadget's host let go of it. A hung-up descriptor stays
+// dead, so with --device a line whose device is still there is opened
+// afresh at once (the gadget's port answers again when its host is back);
+// one that went with the hang-up is looked at again every HangupRetry
+// without spinning, as the pseudo-terminal's master side is without --device.
+void Meter::LineHungUp()
+{
+    m_hangupUntil = Now() + HangupRetry;
+    if (m_options.devicePath.empty() || m_hungUp)
+        return;
+    m_hungUp = true;
+    if (!m_pending.empty())
+        m_log.Line("RX-PART " + Quote(m_pending));
+    m_pending.clear();
+    m_log.Line("HANGUP");
+    if (access(m_device.c_str(), F_OK) != 0)
+        return;
+    const int fresh = OpenLine();
+    if (fresh < 0)
+        return;
+    close(m_master);
+    m_master = fresh;
+    m_hungUp = false;
+    m_hangupUntil = 0;
+    m_log.Line("REOPEN");
 }
 
 // Opens and closes of the device by other programs are seen through inotify.
@@ -415,12 +457,8 @@ void Meter::ReadMaster()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0 || errno == EIO) {  // n is 0 or -1 here
-            // No device side open (cannot happen while ours is held, but be
-            // safe), or with --device the other end hung up: look again a
-            // little later instead of spinning.
-            m_hangupUntil = Now() + HangupRetry;
-        }
+        if (n == 0 || errno == EIO)  // n is 0 or -1 here
+            LineHungUp();  // (without --device: no device side open, which our own prevents)
         return;
     }
 }
@@ -509,7 +547,7 @@ int Meter::Run()
             if (fds[masterIndex].revents & POLLIN)
                 ReadMaster();
             else if (fds[masterIndex].revents & (POLLHUP | POLLERR))
-                m_hangupUntil = Now() + HangupRetry;
+                LineHungUp();
         }
         if (m_done)
             break;
