@@ -46,7 +46,7 @@ constexpr double IdealRamp = StepsPerRamp * 0.054;
 
 // The scripted run's report goes nowhere.
 struct NoOutput final : TextOutput, Console {
-    void Write(const QByteArray&) override {}
+    void Write(const QByteArray&, const Stamp&) override {}
     void Say(const QString&) override {}
 };
 

@@ -16,8 +16,9 @@ private slots:
     {
         QTemporaryDir dir;
         double now = 0;
-        LineTrace trace(dir.filePath("trace"), nullptr, [&now] { return now; },
-                        [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
+        auto written = std::make_unique<LineTrace>(dir.filePath("trace"), nullptr, [&now] { return now; },
+                                                   [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
+        LineTrace& trace = *written;
         QVERIFY(trace.IsOpen());
         MemoryCommControl memory;
         memory.SetPort(1, MemoryCommControl::PortState::Available,
@@ -64,6 +65,7 @@ private slots:
         comm.Output("U\r");
         QTest::qWait(20);
         QCOMPARE(lostReports, 1);
+        written.reset();  // every line queued is written out
 
         QFile file(dir.filePath("trace"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -109,10 +111,12 @@ private slots:
     void unwritableTraces()
     {
         HeardConsole console;
-        LineTrace full("/dev/full", &console);
-        QVERIFY(full.IsOpen());
-        full.Started("qz-test 1.0");
-        full.Lost(1, "/dev/mem1");
+        {
+            LineTrace full("/dev/full", &console);
+            QVERIFY(full.IsOpen());
+            full.Started("qz-test 1.0");
+            full.Lost(1, "/dev/mem1");
+        }
         QCOMPARE(console.lines, QStringList{"qz-ruvude-zivo: the trace to '/dev/full' stopped: No space left on device"});
     }
 };

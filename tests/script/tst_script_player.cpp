@@ -15,7 +15,7 @@ namespace {
 
 struct Captured final : TextOutput {
     QString text;
-    void Write(const QByteArray& bytes) override { text += QString::fromUtf8(bytes); }
+    void Write(const QByteArray& bytes, const Stamp&) override { text += QString::fromUtf8(bytes); }
 };
 
 // Plays `script` to its end on a window whose Comm1 holds a meter, or no port at all: its
