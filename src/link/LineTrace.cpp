@@ -52,16 +52,18 @@ void LineTrace::Queue(int fd)
     }
     // The writer thread may say so after this trace is gone (standard
     // error's queue outlives it): only copies go with it.
-    const auto dropped = [](qint64 count, const OutputQueue::Stamp& first) {
-        return QString::asprintf("%.6f DROPPED %lld\n", first.seconds, static_cast<long long>(count)).toUtf8();
-    };
     const auto stopped = [console = m_console, path = m_path](int error) {
         if (console)
             console->Say(QStringLiteral("%1: the trace to '%2' stopped: %3")
                              .arg(QLatin1String(CommandLine::ProgramName), path,
                                   QString::fromLocal8Bit(std::strerror(error))));
     };
-    m_channel = &queue->AddChannel(dropped, stopped);
+    m_channel = &queue->AddChannel(DroppedLine, stopped);
+}
+
+QByteArray LineTrace::DroppedLine(qint64 count, const OutputQueue::Stamp& first)
+{
+    return QString::asprintf("%.6f DROPPED %lld\n", first.seconds, static_cast<long long>(count)).toUtf8();
 }
 
 bool LineTrace::OpenFifo(const QString& path)

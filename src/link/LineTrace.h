@@ -93,6 +93,8 @@ public:
     static WallTime SystemWallTime();
     // "2026-05-01T10:22:33.123456+02:00"
     static QString FormatWall(const WallTime& wall);
+    // "3.500000 DROPPED 12": the line that stands for lost ones.
+    static QByteArray DroppedLine(qint64 count, const OutputQueue::Stamp& first);
 
 private:
     void Write(double at, const char* kind, const QString& details);

@@ -234,7 +234,8 @@ void OutputQueue::Channel::Write(const QByteArray& line, const Stamp& stamp)
     const std::lock_guard lock(m_state.mutex);
     if (m_state.closed)
         return;
-    m_state.PlaceMarker(*this, false);
+    // A gap stays open until the reader has taken something (the writer
+    // then marks it), so that it is marked once, not line by line.
     if (m_gap > 0 || m_state.bytes.size() + line.size() > Capacity) {
         if (m_gap++ == 0)
             m_firstLost = stamp;

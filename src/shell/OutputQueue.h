@@ -7,11 +7,12 @@
 // shell), so they are left as they are.
 //
 // The queue holds at most Capacity bytes, counting what is being written. A
-// line that does not fit is dropped whole and counted. As soon as there is
-// room again the channel that lost it puts one line in the gap that says how
-// many it lost (its Marker, given the first lost line's stamp); until then
-// it drops everything it is given, so the marker stands exactly where lines
-// are missing. A last line (WriteLast) is never dropped for lack of room.
+// line that does not fit is dropped whole and counted. As soon as the reader
+// has taken some, and so there is room again, one line goes in the gap that
+// says how many the channel lost (its Marker, given the first lost line's
+// stamp); until then the channel drops everything it is given, so the marker
+// stands exactly where lines are missing, once. A last line (WriteLast) is
+// never dropped for lack of room.
 //
 // A write that fails (the reader gone: EPIPE, SIGPIPE being ignored; a full
 // disk) ends the queue: what is queued is thrown away, nothing more is taken,
