@@ -1,15 +1,20 @@
 // A script played on the window over in-memory ports: what it sends, what it
-// reports, how it ends, and how long "No meter detected" stays up.
+// reports, how it ends (also from outside the script), and how long "No
+// meter detected" stays up.
 #include "TestRig.h"
 #include "Timing.h"
 #include "script/BoxAnswerer.h"
 #include "script/FrameWatch.h"
+#include "script/HandsOff.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
 #include "script/TextOutput.h"
 
+#include <QMenuBar>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -18,9 +23,28 @@ struct Captured final : TextOutput {
     void Write(const QByteArray& bytes, const Stamp&) override { text += QString::fromUtf8(bytes); }
 };
 
+// What a person (or the system) does while the script plays: "signal", "close" (the close
+// box), or "press": presses on the controls and on other menus, which go nowhere, then File > Exit.
+void ByHand(frmMain& form, ScriptPlayer& player, const QString& what)
+{
+    if (what == "signal")
+        return player.Interrupted(SIGTERM);
+    if (what == "close")
+        return void(form.close());
+    QTest::mouseClick(form.cmdLeft, Qt::LeftButton);
+    QTest::keyClick(form.cmdCycle, Qt::Key_Space);
+    QMenuBar& bar = *form.menuBar();
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.actionGeometry(form.mnuhelp->menuAction()).center());
+    QVERIFY(!form.mnuhelp->isVisible());
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.actionGeometry(form.mnuFile->menuAction()).center());
+    QTest::mouseClick(form.mnuFile, Qt::LeftButton, {}, form.mnuFile->actionGeometry(form.mnuExit).center());
+}
+
 // Plays `script` to its end on a window whose Comm1 holds a meter, or no port at all: its
-// report, the frames sent (without their CR, joined by "|") and its exit status.
-std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventReport::Format format = EventReport::Format::Text)
+// report, the frames sent (without their CR, joined by "|") and its exit status. `hand`:
+// what ByHand does, and after how many seconds ("close 2").
+std::tuple<QString, QString, int> Play(const QString& script, bool meter,
+                                       EventReport::Format format = EventReport::Format::Text, const QString& hand = {})
 {
     TestRig rig;
     if (meter)
@@ -33,6 +57,11 @@ std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventR
     rig.platform.messages = &boxes;
     frmMain& form = rig.Make();
     ScriptPlayer player(form, frames, boxes, report, ScriptReader::Read(script, "-").actions);
+    const HandsOff hands(form);
+    form.show();  // as --run shows it, off screen
+    if (!hand.isEmpty())
+        QTimer::singleShot(int(hand.section(' ', 1).toDouble() * 1000), &form,
+                           [&] { ByHand(form, player, hand.section(' ', 0, 0)); });
     player.Start();
     form.Form_Activate();
     player.ReportEnd();
@@ -45,13 +74,29 @@ std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventR
 class TestScriptPlayer : public QObject {
     Q_OBJECT
 
-private slots:
-    void plays_data()
+    static void Columns()
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("frames");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("report");  // {t}: any time
+    }
+    // The row played: its report, frames and status as the row says.
+    void Check(const QString& hand = {})
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, report);
+        const auto [said, frames, status] = Play(script, true, EventReport::Format::Text, hand);
+        const QString pattern = QRegularExpression::escape(report).replace("\\{t\\}", "\\d+\\.\\d{3}");
+        QVERIFY2(QRegularExpression("^" + pattern + "$").match(said).hasMatch(), qPrintable(said));
+        QTEST(frames, "frames");
+        QTEST(status, "status");
+    }
+
+private slots:
+    void plays_data()
+    {
+        Columns();
         const QString found = "{t} 1 found Comm1 /dev/mem1 serial=QZ1234 firmware=1.05\n{t} 1 connect\n";
         const QString end = "{t} %1 end status=%2 line=%1 reason=\"%3\" serial=%4 firmware=%5 elapsed={t}\n";
         const QString connected = "|H|H|V|S|R|U";
@@ -79,15 +124,29 @@ private slots:
         QTest::newRow("expect that does not match") << "connect\nexpect firmware 1.0" << connected << 1
             << found + end.arg(2).arg(1).arg("firmware 1.05 does not match 1.0", "QZ1234", "1.05");
     }
-    void plays()
+    void plays() { Check(); }
+
+    // Ended from outside the script, on the line that was playing, the meter released: the
+    // window closed by hand (--show), or a signal. One during the search reports the meter found.
+    void endedFromOutside_data()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, report);
-        const auto [said, frames, status] = Play(script, true);
-        const QString pattern = QRegularExpression::escape(report).replace("\\{t\\}", "\\d+\\.\\d{3}");
-        QVERIFY2(QRegularExpression("^" + pattern + "$").match(said).hasMatch(), qPrintable(said));
-        QTEST(frames, "frames");
-        QTEST(status, "status");
+        Columns();
+        QTest::addColumn<QString>("hand");
+        const QString found = "{t} 1 found Comm1 /dev/mem1 serial=QZ1234 firmware=1.05\n";
+        const QString end = "{t} %1 end status=%2 line=%1 reason=\"%3\" serial=QZ1234 firmware=1.05 elapsed={t}\n";
+        QTest::newRow("closed in a wait") << "connect\nwait 5\nleft" << "|H|H|V|S|R|U" << 130
+            << found + "{t} 1 connect\n" + end.arg(2).arg(130).arg("ended from the window") << "close 2";
+        QTest::newRow("presses by hand, then File > Exit") << "connect\nwait 5" << "|H|H|V|S|R|U" << 130
+            << found + "{t} 1 connect\n" + end.arg(2).arg(130).arg("ended from the window") << "press 2";
+        QTest::newRow("closed in the search") << "connect\nleft" << "|R|U|H|H|V|S|R|U" << 130
+            << found + end.arg(1).arg(130).arg("ended from the window") << "close 0.5";
+        QTest::newRow("SIGTERM in the search") << "connect\nleft" << "|R|U|H|H|V|S|R|U" << 143
+            << found + end.arg(1).arg(143).arg("ended by SIGTERM") << "signal 0.5";
+    }
+    void endedFromOutside()
+    {
+        QFETCH(QString, hand);
+        Check(hand);
     }
 
     // "No meter detected" stays up a second, then Retry while the line's
