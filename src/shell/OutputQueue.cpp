@@ -1,6 +1,7 @@
 #include "shell/OutputQueue.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -135,7 +136,7 @@ struct OutputQueue::State {
                 break;
             }
             bytes.remove(0, written);
-            for (auto& channel : channels)
+            for (const auto& channel : channels)
                 PlaceMarker(*channel, false);
         }
         writerDone = true;
@@ -198,7 +199,7 @@ bool OutputQueue::Finish(Deadline deadline)
     if (!s.writer.joinable())
         return s.error == 0 && s.bytes.isEmpty();
     s.finishing = true;
-    for (auto& channel : s.channels)
+    for (const auto& channel : s.channels)
         s.PlaceMarker(*channel, true);
     s.wake.notify_one();
     const bool stopped = s.drained.wait_until(lock, deadline, [&s] { return s.writerDone; });

@@ -10,6 +10,7 @@
 #include "script/TextOutput.h"
 #include "shell/Clock.h"
 #include "shell/OutputQueue.h"
+#include "shell/StandardStreams.h"
 
 #include <QtTest>
 
@@ -136,6 +137,18 @@ private slots:
         ::close(fd);
         QCOMPARE(said.load(), 1);
         QTEST(error.load(), "error");
+    }
+
+    // Standard output and error on one pipe are one queue, so their lines keep their order.
+    void oneQueueForStandardOutputAndErrorOnOnePipe()
+    {
+        std::fflush(stdout);
+        const int out = ::dup(1), err = ::dup(2);
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0 && ::dup2(ends[1], 1) == 1 && ::dup2(ends[1], 2) == 2);
+        const bool shared = &StandardStreams::Output() == &StandardStreams::Error();
+        ::dup2(out, 1), ::dup2(err, 2), ::close(out), ::close(err), ::close(ends[0]), ::close(ends[1]);
+        QVERIFY(shared);
     }
 
     void eachOutputSaysItsLossItsOwnWay_data()
