@@ -17,6 +17,8 @@
 #include <atomic>
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -151,6 +153,17 @@ private slots:
         const bool shared = &StandardStreams::Output() == &StandardStreams::Error();
         ::dup2(out, 1), ::dup2(err, 2), ::close(out), ::close(err), ::close(ends[0]), ::close(ends[1]);
         QVERIFY(shared);
+    }
+
+    // A standard descriptor closed at start gets /dev/null, so that no file opened later takes
+    // its number, and is known as closed.
+    void aClosedStandardDescriptorIsClaimed()
+    {
+        ::close(STDIN_FILENO);
+        StandardStreams::Claim();
+        struct stat in {}, null {};
+        QVERIFY(::fstat(STDIN_FILENO, &in) == 0 && ::stat("/dev/null", &null) == 0 && in.st_rdev == null.st_rdev);
+        QVERIFY(StandardStreams::WasClosed(STDIN_FILENO) && !StandardStreams::WasClosed(STDOUT_FILENO));
     }
 
     void eachOutputSaysItsLossItsOwnWay_data()
