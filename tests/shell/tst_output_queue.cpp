@@ -1,7 +1,8 @@
 // Output queued for a writer thread: a reader that stalls never holds up the
 // writing thread; what does not fit is dropped whole, with one line in the
 // gap as soon as there is room; the end waits at most its limit; a failed
-// write is said once. And each output's own line for lost ones.
+// write is said once. The standard descriptors, and each output's own line
+// for lost ones.
 #include "HeardConsole.h"
 #include "StalledPipe.h"
 #include "Timing.h"
@@ -33,13 +34,12 @@ QByteArray End(EventReport::Format format)
 {
     struct Lost final : TextOutput {
         QByteArray last;
-        void Write(const QByteArray&, const Stamp&) override {}
-        void WriteLast(const QByteArray& line) override { last = line; }
+        void Write(const QByteArray& line, const Stamp&) override { last = line; }
         qint64 Dropped() const override { return 2; }
     } out;
     MonotonicClock clock;
     HeardConsole err;
-    EventReport(clock, out, err, format).End({EventReport::Named("status", "0", EventReport::Field::Kind::Number)});
+    EventReport(clock, out, err, format).End({});
     return out.last;
 }
 
@@ -79,91 +79,73 @@ private slots:
         QCOMPARE(pipe.Drain(), QByteArray("after\n"));
     }
 
-    // The end gives a stalled reader one second: one that resumes within it gets everything.
-    void finishWaitsForAStalledReaderAtMostItsLimit_data()
+    // The end: a stalled reader gets one second, and everything if it is back within it; a
+    // write that fails is said once, however many lines follow.
+    void howAnOutputEnds_data()
     {
-        QTest::addColumn<int>("resumeMs");  // -1: never
-        QTest::newRow("reader back after 0.3 s") << 300;
-        QTest::newRow("reader never back") << -1;
+        QTest::addColumn<QString>("to");    // "stalled" (its reader back after resumeMs, -1: never), "/dev/full",
+        QTest::addColumn<int>("resumeMs");  // "pipe" (its reader gone), "" (a descriptor closed at start)
+        QTest::addColumn<int>("error");
+        QTest::newRow("reader back within the second") << "stalled" << 300 << 0;
+        QTest::newRow("reader never back") << "stalled" << -1 << 0;
+        QTest::newRow("full disk") << "/dev/full" << 0 << ENOSPC;
+        QTest::newRow("reader gone") << "pipe" << 0 << EPIPE;
+        QTest::newRow("descriptor closed at start") << "" << 0 << EBADF;
     }
-    void finishWaitsForAStalledReaderAtMostItsLimit()
+    void howAnOutputEnds()
     {
+        QFETCH(QString, to);
         QFETCH(int, resumeMs);
+        QFETCH(int, error);
         StalledPipe pipe;
-        OutputQueue queue(pipe.write);
-        queue.AddChannel({}).Write("end\n");
+        int ends[2] = {-1, -1};
+        const int fd = to == "stalled" ? ::dup(pipe.write)
+                       : to == "pipe"  ? (::pipe(ends), ::close(ends[0]), ends[1])
+                                       : ::open(qPrintable(to), O_WRONLY);
         QByteArray got;
         std::thread reader([&] {
-            if (resumeMs >= 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(resumeMs));
-                got = pipe.Drain();
-            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(resumeMs));
+            got = resumeMs >= 0 ? pipe.Drain() : "";
         });
+        OutputQueue queue(fd);
+        std::atomic<int> said = 0, failed = 0;
+        auto& channel = queue.AddChannel({}, [&](int e) { failed = e, ++said; });
+        channel.Write("end\n");
+        if (error) {
+            QTRY_VERIFY(said > 0);
+            channel.Write("more\n");
+        }
         QElapsedTimer took;
         took.start();
         const bool all = queue.Finish(In(OutputQueue::DefaultLimit));
         const double seconds = took.elapsed() / 1000.0;
         reader.join();
-        QCOMPARE(all, resumeMs >= 0);
-        QCOMPARE(got, QByteArray(resumeMs >= 0 ? "end\n" : ""));
-        if (resumeMs >= 0)
-            VERIFY_TIME(seconds, resumeMs / 1000.0, 1.0);
-        else
-            VERIFY_WAIT(seconds, 1.0);
-    }
-
-    // A write that fails is said once, however many lines come after it.
-    void aFailedWriteIsSaidOnce_data()
-    {
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<int>("error");
-        QTest::newRow("full disk") << "/dev/full" << ENOSPC;
-        QTest::newRow("reader gone") << "pipe" << EPIPE;
-        QTest::newRow("descriptor closed at start") << "" << EBADF;
-    }
-    void aFailedWriteIsSaidOnce()
-    {
-        QFETCH(QString, to);
-        int fd = -1, ends[2];
-        if (to == "pipe" && ::pipe(ends) == 0 && ::close(ends[0]) == 0)
-            fd = ends[1];
-        else if (!to.isEmpty())
-            fd = ::open(qPrintable(to), O_WRONLY);
-        std::atomic<int> said = 0, error = 0;
-        {
-            OutputQueue queue(fd);
-            auto& channel = queue.AddChannel({}, [&](int e) { error = e, ++said; });
-            channel.Write("first\n");
-            QTRY_COMPARE(said.load(), 1);
-            channel.Write("second\n");
-            channel.WriteLast("end\n");
-        }
         ::close(fd);
-        QCOMPARE(said.load(), 1);
-        QTEST(error.load(), "error");
-    }
-
-    // Standard output and error on one pipe are one queue, so their lines keep their order.
-    void oneQueueForStandardOutputAndErrorOnOnePipe()
-    {
-        std::fflush(stdout);
-        const int out = ::dup(1), err = ::dup(2);
-        int ends[2];
-        QVERIFY(::pipe(ends) == 0 && ::dup2(ends[1], 1) == 1 && ::dup2(ends[1], 2) == 2);
-        const bool shared = &StandardStreams::Output() == &StandardStreams::Error();
-        ::dup2(out, 1), ::dup2(err, 2), ::close(out), ::close(err), ::close(ends[0]), ::close(ends[1]);
-        QVERIFY(shared);
+        QCOMPARE(all, resumeMs >= 0 && !error);
+        QCOMPARE(said.load(), error ? 1 : 0);
+        QCOMPARE(failed.load(), error);
+        QCOMPARE(got, QByteArray(all ? "end\n" : ""));
+        if (to == "stalled")
+            VERIFY_TIME(seconds, resumeMs > 0 ? 0.25 : 1.0, 1.0 + (resumeMs > 0 ? 0 : Timing::Slack()));
     }
 
     // A standard descriptor closed at start gets /dev/null, so that no file opened later takes
-    // its number, and is known as closed.
-    void aClosedStandardDescriptorIsClaimed()
+    // its number, and is known as closed; standard output and error on one pipe are one queue,
+    // so that their lines keep their order.
+    void theStandardDescriptors()
     {
         ::close(STDIN_FILENO);
         StandardStreams::Claim();
         struct stat in {}, null {};
         QVERIFY(::fstat(STDIN_FILENO, &in) == 0 && ::stat("/dev/null", &null) == 0 && in.st_rdev == null.st_rdev);
         QVERIFY(StandardStreams::WasClosed(STDIN_FILENO) && !StandardStreams::WasClosed(STDOUT_FILENO));
+        std::fflush(stdout);
+        const int out = ::dup(1), err = ::dup(2);
+        StalledPipe pipe;
+        ::dup2(pipe.write, 1), ::dup2(pipe.write, 2);
+        const bool shared = &StandardStreams::Output() == &StandardStreams::Error();
+        ::dup2(out, 1), ::dup2(err, 2), ::close(out), ::close(err);
+        QVERIFY(shared);
     }
 
     void eachOutputSaysItsLossItsOwnWay_data()
@@ -178,9 +160,9 @@ private slots:
                                       << QByteArray("{\"t\":3.500,\"line\":7,\"event\":\"dropped\",\"count\":12}\n");
         QTest::newRow("standard error") << StandardError::DroppedLine(12)
                                         << QByteArray("qz-ruvude-zivo: 12 lines not shown (the reader fell behind)\n");
-        QTest::newRow("end") << End(EventReport::Format::Text).mid(6) << QByteArray("0 end status=0 dropped=2\n");
+        QTest::newRow("end") << End(EventReport::Format::Text).mid(6) << QByteArray("0 end dropped=2\n");
         QTest::newRow("end, JSON") << End(EventReport::Format::Json).mid(10)
-                                   << QByteArray(",\"line\":0,\"event\":\"end\",\"status\":0,\"dropped\":2}\n");
+                                   << QByteArray(",\"line\":0,\"event\":\"end\",\"dropped\":2}\n");
     }
     void eachOutputSaysItsLossItsOwnWay()
     {

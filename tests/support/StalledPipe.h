@@ -1,8 +1,8 @@
 #pragma once
 // A pipe whose reader stalls: the test holds its read end and reads only when
-// it chooses; the pipe is shrunk to one page and filled, so a writer waits
-// from its very first byte. A program the test starts takes the write end as
-// one of its descriptors (Give, in the child before it runs).
+// it chooses. Shrunk to one page and filled with '#', it makes a writer wait
+// from its first byte. A program the test starts takes the write end as one
+// of its descriptors (Give, in the child before it runs).
 #include <QByteArray>
 
 #include <fcntl.h>
@@ -11,30 +11,20 @@
 
 struct StalledPipe {
     int read = -1, write = -1;
-    static constexpr char Filler = '#';
 
     StalledPipe()
     {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            return;
-        read = ends[0];
-        write = ends[1];
+        int ends[2] = {-1, -1};
+        ::pipe2(ends, O_CLOEXEC | O_NONBLOCK);
+        read = ends[0], write = ends[1];
         ::fcntl(write, F_SETPIPE_SZ, 4096);
-        ::fcntl(write, F_SETFL, O_NONBLOCK);
-        const QByteArray filler(4096, Filler);
-        while (::write(write, filler.constData(), filler.size()) > 0) {
+        while (::write(write, QByteArray(4096, '#').constData(), 4096) > 0) {
         }
-        ::fcntl(write, F_SETFL, 0);
+        ::fcntl(write, F_SETFL, 0), ::fcntl(read, F_SETFL, 0);
     }
-    ~StalledPipe()
-    {
-        ::close(read);
-        ::close(write);
-    }
+    ~StalledPipe() { ::close(read), ::close(write); }
     void Give(int fd) const { ::dup2(write, fd); }
-    // What has come so far, the filler left out, reading until nothing more
-    // comes for `quietMs`.
+    // What has come, the filler left out, until nothing more comes for `quietMs`.
     QByteArray Drain(int quietMs = 200) const
     {
         QByteArray got;
@@ -42,6 +32,6 @@ struct StalledPipe {
         pollfd p{read, POLLIN, 0};
         for (ssize_t n = 0; ::poll(&p, 1, quietMs) > 0 && (n = ::read(read, buf, sizeof buf)) > 0;)
             got.append(buf, n);
-        return got.replace(Filler, "");
+        return got.replace('#', "");
     }
 };
