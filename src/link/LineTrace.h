@@ -101,7 +101,7 @@ private:
     void Write(const char* kind, const QString& details) { Write(Now(), kind, details); }
 
     bool OpenFifo(const QString& path);
-    void Queue(int fd);
+    void Queue(int fd);  // onto a queue of its own for fd; -1: onto standard error's
 
     QFile m_file;
     std::unique_ptr<OutputQueue> m_queue;  // none for standard error, which has its own
