@@ -1,14 +1,16 @@
 // How fast and how cheaply SWEEP runs: one whole up ramp and one whole down
 // ramp at the start speed 54 against an in-memory port, with the program's
 // own SWEEP clicked, with the same SWEEP played by a script (--run), with it
-// clicked while --trace writes every frame to a file, and with a spin-wait
-// baseline, each in a process of its own so that CPU time and peak memory
-// are its own. Prints figures only.
+// clicked while --trace writes every frame to a file, the same into a FIFO
+// whose reader has stalled, and with a spin-wait baseline, each in a process
+// of its own so that CPU time and peak memory are its own. Prints figures
+// only.
 //
-//   bench_sweep                  all four runs and the comparison
+//   bench_sweep                  all five runs and the comparison
 //   bench_sweep --mode program   one run, figures as "key value" lines
 //   bench_sweep --mode scripted
 //   bench_sweep --mode traced
+//   bench_sweep --mode stalled
 //   bench_sweep --mode spin
 #include "ProcessUsage.h"
 #include "RecordingComm.h"
@@ -24,6 +26,7 @@
 #include "shell/Console.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
+#include "shell/OutputQueue.h"
 #include "shell/Platform.h"
 #include "shell/frmMain.h"
 #include "shell/qzGlobals.h"
@@ -39,6 +42,10 @@
 #include <cstdio>
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int StepsPerRamp = 76;  // 0, 54, ... 4050 and 4095, 4041, ... 45
@@ -46,9 +53,25 @@ constexpr double IdealRamp = StepsPerRamp * 0.054;
 
 // The scripted run's report goes nowhere.
 struct NoOutput final : TextOutput, Console {
-    void Write(const QByteArray&) override {}
+    void Write(const QByteArray&, const Stamp&) override {}
     void Say(const QString&) override {}
 };
+
+// A FIFO at `path` with a reader that never reads: shrunk to one page and
+// full, so that every trace line waits from the first. Returns the reader.
+int StalledFifo(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::mkfifo(name.constData(), 0600);
+    const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+    ::fcntl(writer, F_SETPIPE_SZ, 4096);
+    const QByteArray filler(4096, '#');
+    while (::write(writer, filler.constData(), filler.size()) > 0) {
+    }
+    ::close(writer);
+    return reader;
+}
 
 double Seconds(RecordingComm::Clock::duration d)
 {
@@ -65,11 +88,14 @@ int RunOne(const QString& mode)
     platform.clock = &clock;
     platform.messages = &messages;
     // Traced: the frames pass through the trace on their way to the port,
-    // and the trace goes to a real file, as with --trace FILE.
+    // and the trace goes to a real file, as with --trace FILE, or to a FIFO
+    // whose reader has stalled.
     QTemporaryDir traceDir;
     std::optional<LineTrace> trace;
     std::optional<TracingCommControl> traced;
-    if (mode == QLatin1String("traced")) {
+    const bool stalled = mode == QLatin1String("stalled");
+    const int stalledReader = stalled ? StalledFifo(traceDir.filePath(QStringLiteral("trace"))) : -1;
+    if (mode == QLatin1String("traced") || stalled) {
         trace.emplace(traceDir.filePath(QStringLiteral("trace")));
         traced.emplace(comm, *trace);
         platform.comm = &*traced;
@@ -156,11 +182,15 @@ int RunOne(const QString& mode)
     std::printf("peak_rss_mib %.1f\n", static_cast<double>(ProcessUsage::Now().peakResidentKiB) / 1024.0);
     std::printf("first %s last %s\n", comm.frames[0].trimmed().constData(),
                 comm.frames[last - 1].trimmed().constData());
-    if (trace) {
+    // What the trace still has queued gets its second, as at the program's end.
+    OutputQueue::FinishAll();
+    if (trace && !stalled) {
         QFile written(traceDir.filePath(QStringLiteral("trace")));
         written.open(QIODevice::ReadOnly);
         std::printf("trace_lines %lld\n", static_cast<long long>(written.readAll().count('\n')));
     }
+    if (stalledReader >= 0)
+        ::close(stalledReader);
     return 0;
 }
 
@@ -188,13 +218,15 @@ int Compare()
     const QMap<QString, QString> program = RunChild(QStringLiteral("program"));
     const QMap<QString, QString> scripted = RunChild(QStringLiteral("scripted"));
     const QMap<QString, QString> traced = RunChild(QStringLiteral("traced"));
+    const QMap<QString, QString> stalled = RunChild(QStringLiteral("stalled"));
     const QMap<QString, QString> spin = RunChild(QStringLiteral("spin"));
-    if (program.isEmpty() || scripted.isEmpty() || traced.isEmpty() || spin.isEmpty())
+    if (program.isEmpty() || scripted.isEmpty() || traced.isEmpty() || stalled.isEmpty() || spin.isEmpty())
         return 1;
 
     std::printf("SWEEP at 54: one up and one down ramp, %d steps each, in-memory port\n", StepsPerRamp);
     std::printf("ideal ramp: %d x 0.054 s = %.3f s\n\n", StepsPerRamp, IdealRamp);
-    std::printf("%-22s %14s %14s %14s %14s\n", "", "program", "scripted", "with --trace", "spin baseline");
+    std::printf("%-22s %14s %14s %14s %14s %14s\n", "", "program", "scripted", "with --trace", "trace stalled",
+                "spin baseline");
     const struct {
         const char* key;
         const char* label;
@@ -202,12 +234,13 @@ int Compare()
                 {"mean_step_ms", "mean step (ms)"},   {"worst_step_ms", "worst step (ms)"},
                 {"cpu_per_wall", "CPU s per wall s"}, {"peak_rss_mib", "peak RSS (MiB)"}};
     for (const auto& row : rows)
-        std::printf("%-22s %14s %14s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
+        std::printf("%-22s %14s %14s %14s %14s %14s\n", row.label, qPrintable(program.value(row.key)),
                     qPrintable(scripted.value(row.key)), qPrintable(traced.value(row.key)),
-                    qPrintable(spin.value(row.key)));
+                    qPrintable(stalled.value(row.key)), qPrintable(spin.value(row.key)));
     const std::pair<const char*, const QMap<QString, QString>*> runs[] = {{"program vs ideal", &program},
                                                                           {"scripted vs ideal", &scripted},
                                                                           {"traced vs ideal", &traced},
+                                                                          {"stalled vs ideal", &stalled},
                                                                           {"spin vs ideal", &spin}};
     for (const auto& [label, figures] : runs) {
         const double ramps = figures->value("up_ramp_s").toDouble() + figures->value("down_ramp_s").toDouble();
@@ -223,6 +256,10 @@ int Compare()
         std::printf("%-22s %+10.3f ms\n", label, scripted.value(key).toDouble() - program.value(key).toDouble());
     std::printf("%-22s %+13.4f\n", "scripted - program, CPU",
                 scripted.value("cpu_per_wall").toDouble() - program.value("cpu_per_wall").toDouble());
+    // A reader that never reads the trace: the sweep's pace should not notice.
+    for (const auto& [key, label] : {std::pair{"mean_step_ms", "stalled - traced, mean"},
+                                     std::pair{"worst_step_ms", "stalled - traced, worst"}})
+        std::printf("%-22s %+10.3f ms\n", label, stalled.value(key).toDouble() - traced.value(key).toDouble());
     const double spinCpu = spin.value("cpu_per_wall").toDouble();
     if (spinCpu > 0)
         std::printf("%-22s %13.1f%%\n", "program CPU / spin CPU",
@@ -244,8 +281,8 @@ int main(int argc, char** argv)
     const qsizetype modeAt = args.indexOf(QStringLiteral("--mode"));
     if (modeAt > 0 && modeAt + 1 < args.size()) {
         const QString mode = args.at(modeAt + 1);
-        if (!QStringList{"program", "scripted", "traced", "spin"}.contains(mode)) {
-            std::fprintf(stderr, "usage: bench_sweep [--mode program|scripted|traced|spin]\n");
+        if (!QStringList{"program", "scripted", "traced", "stalled", "spin"}.contains(mode)) {
+            std::fprintf(stderr, "usage: bench_sweep [--mode program|scripted|traced|stalled|spin]\n");
             return 2;
         }
         return RunOne(mode);

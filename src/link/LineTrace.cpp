@@ -2,13 +2,14 @@
 
 #include "shell/CommandLine.h"
 #include "shell/Console.h"
+#include "shell/StandardStreams.h"
 
 #include <QDateTime>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -16,7 +17,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #endif
 
 namespace {
@@ -31,14 +31,39 @@ QString Port(int comm, const QString& device)
 LineTrace::LineTrace(const QString& path, Console* console, TimeSource now, WallSource wall)
     : m_path(path), m_console(console), m_now(std::move(now)), m_wall(std::move(wall))
 {
-    // Unbuffered: every line goes to the system in one write as it is made.
-    const auto mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
     if (path == QLatin1String("-")) {
-        m_file.open(fileno(stderr), mode, QFileDevice::DontCloseHandle);
+        Queue(-1);
     } else if (!OpenFifo(path)) {
         m_file.setFileName(path);
-        m_file.open(mode | QIODevice::Truncate);
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Truncate))
+            Queue(m_file.handle());
     }
+}
+
+LineTrace::~LineTrace() = default;
+
+void LineTrace::Queue(int fd)
+{
+    // Standard error's queue is shared with the console; a file gets its own.
+    OutputQueue* queue = &StandardStreams::Error();
+    if (fd >= 0) {
+        m_queue = std::make_unique<OutputQueue>(fd);
+        queue = m_queue.get();
+    }
+    // The writer thread may say so after this trace is gone (standard
+    // error's queue outlives it): only copies go with it.
+    const auto stopped = [console = m_console, path = m_path](int error) {
+        if (console)
+            console->Say(QStringLiteral("%1: the trace to '%2' stopped: %3")
+                             .arg(QLatin1String(CommandLine::ProgramName), path,
+                                  QString::fromLocal8Bit(std::strerror(error))));
+    };
+    m_channel = &queue->AddChannel(DroppedLine, stopped);
+}
+
+QByteArray LineTrace::DroppedLine(qint64 count, const OutputQueue::Stamp& first)
+{
+    return QString::asprintf("%.6f DROPPED %lld\n", first.seconds, static_cast<long long>(count)).toUtf8();
 }
 
 bool LineTrace::OpenFifo(const QString& path)
@@ -56,9 +81,11 @@ bool LineTrace::OpenFifo(const QString& path)
                                  : QString::fromLocal8Bit(std::strerror(errno));
         return true;
     }
-    // From here on a slow reader slows the trace down rather than losing lines.
+    // From here on the trace's writer thread waits for a slow reader.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+    if (m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        Queue(fd);
+    else
         ::close(fd);
     return true;
 #else
@@ -97,17 +124,8 @@ QString LineTrace::Quote(const QByteArray& bytes)
 
 void LineTrace::Write(double at, const char* kind, const QString& details)
 {
-    if (!m_file.isOpen())
-        return;
-    const QByteArray line = (QString::asprintf("%.6f ", at) + QLatin1String(kind) + ' ' + details + '\n').toUtf8();
-    if (m_file.write(line) == line.size())
-        return;
-    // Disk full, or the reader of a pipe gone: the trace stops here, once.
-    const QString why = m_file.errorString();
-    m_file.close();
-    if (m_console)
-        m_console->Say(QStringLiteral("%1: the trace to '%2' stopped: %3")
-                           .arg(QLatin1String(CommandLine::ProgramName), m_path, why));
+    if (m_channel)
+        m_channel->Write((QString::asprintf("%.6f ", at) + QLatin1String(kind) + ' ' + details + '\n').toUtf8(), {at});
 }
 
 LineTrace::WallTime LineTrace::SystemWallTime()

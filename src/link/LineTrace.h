@@ -1,7 +1,8 @@
 #pragma once
 // The line trace (--trace): everything that passes between the utility and
-// the serial line, one line per event, each written and flushed at once so
-// that a crash loses nothing:
+// the serial line, one line per event, each handed at once to a writer thread
+// of its own (OutputQueue), so that a reader who stalls never holds up the
+// meter and a crash loses at most what is still queued:
 //
 //   <seconds> <KIND> <details>
 //
@@ -28,6 +29,9 @@
 //   IDENTITY Comm1 serial="QZ1234" firmware="1.05"   a meter was recognised
 //   MESSAGE "Open Comms Port" "Error Opening Comm3:9600,n,8,1"
 //                                         a message nobody was left to see
+//   DROPPED 12                            12 lines lost here, the reader being
+//                                         a megabyte behind; stamped with the
+//                                         first lost line's time
 //
 // A trace that cannot be written any more (disk full, its reader gone) stops;
 // that is said once on the console and the program goes on.
@@ -37,12 +41,14 @@
 // read side by side. Bytes are a double-quoted text in which printable ASCII
 // stands for itself and \r, \n, \t, \", \\ and \xNN for the rest.
 #include "link/DeviceAccess.h"
+#include "shell/OutputQueue.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class Console;
 
@@ -59,14 +65,15 @@ public:
 
     // Opens `path` for writing, emptying it ("-": standard error). A FIFO
     // that no program reads is refused rather than waited for. Whether that
-    // worked: IsOpen(), and ErrorString() says why not. `console` hears, once,
-    // that the trace stopped.
+    // worked: IsOpen(), and ErrorString() says why not. `console` hears, once
+    // and from the writer thread, that the trace stopped.
     explicit LineTrace(const QString& path, Console* console = nullptr, TimeSource now = MonotonicSeconds,
                        WallSource wall = SystemWallTime);
+    ~LineTrace();  // what is queued gets OutputQueue::DefaultLimit
     LineTrace(const LineTrace&) = delete;
     LineTrace& operator=(const LineTrace&) = delete;
 
-    bool IsOpen() const { return m_file.isOpen(); }
+    bool IsOpen() const { return m_channel != nullptr; }
     QString ErrorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
     // Seconds on the trace's clock, for events stamped before they are noted.
@@ -94,14 +101,19 @@ public:
     static WallTime SystemWallTime();
     // "2026-05-01T10:22:33.123456+02:00"
     static QString FormatWall(const WallTime& wall);
+    // "3.500000 DROPPED 12": the line that stands for lost ones.
+    static QByteArray DroppedLine(qint64 count, const OutputQueue::Stamp& first);
 
 private:
     void Write(double at, const char* kind, const QString& details);
     void Write(const char* kind, const QString& details) { Write(Now(), kind, details); }
 
     bool OpenFifo(const QString& path);
+    void Queue(int fd);  // onto a queue of its own for fd; -1: onto standard error's
 
     QFile m_file;
+    std::unique_ptr<OutputQueue> m_queue;  // none for standard error, which has its own
+    OutputQueue::Channel* m_channel = nullptr;
     QString m_path;
     QString m_error;
     Console* m_console;

@@ -44,25 +44,46 @@ double EventReport::Elapsed() const
     return m_clock.Timer() - m_start;
 }
 
-void EventReport::Event(const QString& name, const QList<Field>& fields)
+QString EventReport::Line(Format format, double t, int scriptLine, const QString& name, const QList<Field>& fields)
 {
-    const QString t = Seconds(Elapsed());
     QString line;
-    if (m_format == Format::Json) {
-        line = QStringLiteral("{\"t\":%1,\"line\":%2,\"event\":%3").arg(t).arg(m_line).arg(JsonString(name));
+    if (format == Format::Json) {
+        line = QStringLiteral("{\"t\":%1,\"line\":%2,\"event\":%3").arg(Seconds(t)).arg(scriptLine).arg(JsonString(name));
         for (const Field& f : fields) {
             if (!f.textOnly)
                 line += ',' + JsonString(f.name) + ':' + (f.kind == Field::Kind::Number ? f.value : JsonString(f.value));
         }
         line += '}';
     } else {
-        line = QStringLiteral("%1 %2 %3").arg(t).arg(m_line).arg(name);
+        line = QStringLiteral("%1 %2 %3").arg(Seconds(t)).arg(scriptLine).arg(name);
         for (const Field& f : fields) {
             const QString value = f.kind == Field::Kind::Quoted ? LineTrace::Quote(f.value.toUtf8()) : f.value;
             line += ' ' + (f.bare ? value : f.name + '=' + value);
         }
     }
-    m_out.Write((line + '\n').toUtf8());
+    return line + '\n';
+}
+
+void EventReport::Event(const QString& name, const QList<Field>& fields)
+{
+    const double t = Elapsed();
+    m_out.Write(Line(m_format, t, m_line, name, fields).toUtf8(), {t, m_line});
+}
+
+void EventReport::End(QList<Field> fields)
+{
+    if (const qint64 dropped = m_out.Dropped(); dropped > 0)
+        fields << Named(QStringLiteral("dropped"), QString::number(dropped), Field::Kind::Number);
+    m_out.WriteLast(Line(m_format, Elapsed(), m_line, QStringLiteral("end"), fields).toUtf8());
+}
+
+OutputQueue::Marker EventReport::DroppedMarker(Format format)
+{
+    return [format](qint64 count, const OutputQueue::Stamp& first) {
+        return Line(format, first.seconds, first.line, QStringLiteral("dropped"),
+                    {Named(QStringLiteral("count"), QString::number(count), Field::Kind::Number)})
+            .toUtf8();
+    };
 }
 
 void EventReport::BoxText(const QString& text)

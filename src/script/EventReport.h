@@ -8,6 +8,12 @@
 // or, as JSON, one object per line with the keys "t", "line", "event" and the
 // details by name: {"t":3.214,"line":2,"event":"found","port":"Comm1",...}.
 // The text of every message box also goes to standard error.
+//
+// Lines the output had no room for are replaced by one event "dropped
+// count=<n>" with the time and script line of the first of them; "end" is
+// never dropped and then carries "dropped=<n>", all the lines lost.
+#include "shell/OutputQueue.h"
+
 #include <QList>
 #include <QString>
 
@@ -51,10 +57,16 @@ public:
     double Elapsed() const;
 
     void Event(const QString& name, const QList<Field>& fields = {});
+    // The run's last event, "end".
+    void End(QList<Field> fields);
+    // The event that stands for `count` lost ones.
+    static OutputQueue::Marker DroppedMarker(Format format);
     // A message box's text, for a person reading standard error.
     void BoxText(const QString& text);
 
 private:
+    static QString Line(Format format, double t, int scriptLine, const QString& name, const QList<Field>& fields);
+
     Clock& m_clock;
     TextOutput& m_out;
     Console& m_err;

@@ -5,6 +5,7 @@
 #include "script/IdentityPattern.h"
 #include "shell/Clock.h"
 #include "shell/frmMain.h"
+#include "shell/qzGlobals.h"
 
 #include <QAction>
 #include <QLabel>
@@ -103,9 +104,18 @@ bool ScriptPlayer::SweepShownRunning() const
     return !m_form.cmdSweep->isEnabled() && m_form.cmdConnect->text() == DisconnectCaption;
 }
 
+bool ScriptPlayer::EndedFromWindow()
+{
+    // Exit, File > Exit or the close box, chosen by hand: the script never
+    // asks for Exit before it has ended the run itself.
+    if (!m_ended && qzGlobals::QuitRequested)
+        Finish(EndedByHand, QStringLiteral("ended from the window"));
+    return m_ended;
+}
+
 void ScriptPlayer::PlayNext()
 {
-    if (m_ended)
+    if (EndedFromWindow())
         return;
     // A line played inside a sweep step stopped the sweep (LEFT, RIGHT,
     // Disconnect): a person would see it stop before going on.
@@ -163,6 +173,8 @@ void ScriptPlayer::Play(const ScriptAction& a)
 
 bool ScriptPlayer::Usable(QAbstractButton* button, const QString& caption)
 {
+    if (EndedFromWindow())
+        return false;
     if (!button->isEnabled())
         Fail(LineFailed, QStringLiteral("%1 is disabled").arg(button->text()));
     else if (!caption.isEmpty() && button->text() != caption)
@@ -188,22 +200,26 @@ void ScriptPlayer::Connect(const ScriptAction& a)
         m_boxes.setRetryUntil(m_form.platform().clock->Timer() + a.seconds);
     m_form.cmdConnect->click();  // returns once a meter is found or given up
     m_boxes.setRetryUntil(std::nullopt);
-    if (m_ended)
+    const bool found = m_form.cmdConnect->text() == DisconnectCaption;
+    if (found) {
+        // The meter as the window shows it: its port ticked in the Port
+        // menu. Said also when the run ended during the search, so that
+        // "end" names the meter that was found and let go.
+        QString port;
+        for (int i = 1; i <= 16; ++i)
+            if (m_form.mnuSourcePortComm[i]->isChecked())
+                port = QStringLiteral("Comm%1").arg(i);
+        m_serial = m_form.lblHard->text();
+        m_firmware = m_form.lblFirm->text();
+        m_report.Event(QStringLiteral("found"), {EventReport::Bare("port", port),
+                                                 EventReport::Bare("device", m_form.Comm1().DevicePath()),
+                                                 EventReport::Named("serial", m_serial),
+                                                 EventReport::Named("firmware", m_firmware)});
+    }
+    if (EndedFromWindow())
         return;
-    if (m_form.cmdConnect->text() != DisconnectCaption)
+    if (!found)
         return Fail(MeterFailed, QStringLiteral("no meter found"));
-
-    // The meter as the window shows it: its port ticked in the Port menu.
-    QString port;
-    for (int i = 1; i <= 16; ++i)
-        if (m_form.mnuSourcePortComm[i]->isChecked())
-            port = QStringLiteral("Comm%1").arg(i);
-    m_serial = m_form.lblHard->text();
-    m_firmware = m_form.lblFirm->text();
-    m_report.Event(QStringLiteral("found"), {EventReport::Bare("port", port),
-                                             EventReport::Bare("device", m_form.Comm1().DevicePath()),
-                                             EventReport::Named("serial", m_serial),
-                                             EventReport::Named("firmware", m_firmware)});
     Done(a);
 }
 
@@ -220,7 +236,8 @@ void ScriptPlayer::Sweep(const ScriptAction& a)
     // cppcheck-suppress knownConditionTrueFalse
     if (m_sweepStarting) {
         m_sweepStarting = false;
-        Fail(MeterFailed, QStringLiteral("the sweep did not start"));
+        if (!EndedFromWindow())
+            Fail(MeterFailed, QStringLiteral("the sweep did not start"));
     }
     if (m_resumeAfterSweep && m_sweepClicks == 0) {
         m_resumeAfterSweep = false;
@@ -253,7 +270,7 @@ void ScriptPlayer::Expect(const ScriptAction& a)
 
 void ScriptPlayer::Done(const ScriptAction& a, QList<Field> more)
 {
-    if (m_ended)
+    if (EndedFromWindow())
         return;
     m_report.setLine(a.line);
     m_report.Event(a.Text().section(' ', 0, 0), Details(a) + more);
@@ -289,6 +306,9 @@ void ScriptPlayer::Interrupted(int signal)
 
 void ScriptPlayer::ReportEnd()
 {
+    // The main loop ended without the script's say: the window was closed
+    // while a line was playing.
+    EndedFromWindow();
     m_report.setLine(m_endLine);
     QList<Field> fields{EventReport::Named("status", QString::number(m_status), Field::Kind::Number)};
     if (m_status != Passed) {
@@ -297,5 +317,5 @@ void ScriptPlayer::ReportEnd()
     }
     fields << EventReport::Named("serial", m_serial) << EventReport::Named("firmware", m_firmware)
            << EventReport::Named("elapsed", EventReport::Seconds(m_report.Elapsed()), Field::Kind::Number);
-    m_report.Event(QStringLiteral("end"), fields);
+    m_report.End(fields);
 }

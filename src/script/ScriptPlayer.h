@@ -11,7 +11,9 @@
 // disabled, Connect/Disconnect reading the other way), at a meter that fails
 // it (none found, lost, a port that will not open, an identity that does not
 // match) and at a terminating signal; the meter is then released as Exit
-// releases it. After the last line the player presses Exit.
+// releases it. After the last line the player presses Exit. A window closed
+// by hand (Exit, File > Exit, the close box of a --show run) ends the run on
+// the line that was playing, with EndedByHand.
 #include "script/EventReport.h"
 #include "script/ScriptAction.h"
 
@@ -30,6 +32,7 @@ public:
     static constexpr int Passed = 0;
     static constexpr int MeterFailed = 1;
     static constexpr int LineFailed = 2;  // a control disabled or captioned otherwise
+    static constexpr int EndedByHand = 130;  // the window closed by hand (--show), as SIGINT
 
     // `frames` must be the window's serial port, and `boxes` its message boxes.
     ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes, EventReport& report,
@@ -61,6 +64,7 @@ private:
     bool SweepShownRunning() const;
     void Done(const ScriptAction& action, QList<EventReport::Field> more = {});
     void Fail(int status, const QString& reason);
+    bool EndedFromWindow();  // whether the run has ended, by hand or otherwise
     void Finish(int status, const QString& reason);
 
     frmMain& m_form;

@@ -2,33 +2,38 @@
 
 #include "script/BoxAnswerer.h"
 #include "script/FrameWatch.h"
+#include "script/HandsOff.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
 #include "script/SearchReport.h"
 #include "script/TextOutput.h"
 #include "shell/CommandLine.h"
 #include "shell/SessionEnd.h"
+#include "shell/StandardStreams.h"
 #include "shell/frmMain.h"
 #include "shell/qzStartup.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
-#include <unistd.h>
+#include <cstring>
 
 namespace ScriptRun {
 
 std::optional<QList<ScriptAction>> Load(const QString& path)
 {
     QFile file(path);
-    const bool open = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                 : file.open(QIODevice::ReadOnly);
+    const bool standardInput = path == QLatin1String("-");
+    // A standard input that was closed is no script, not an empty one.
+    const bool closed = standardInput && StandardStreams::WasClosed(0);
+    const bool open = !closed && (standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly));
     const QByteArray text = open ? file.readAll() : QByteArray();
     if (!open || file.error() != QFileDevice::NoError) {
+        const QString why = closed ? QString::fromLocal8Bit(std::strerror(EBADF)) : file.errorString();
         std::fprintf(stderr, "%s: cannot read the script '%s': %s\n", CommandLine::ProgramName,
-                     path.toLocal8Bit().constData(), file.errorString().toLocal8Bit().constData());
+                     path.toLocal8Bit().constData(), why.toLocal8Bit().constData());
         return std::nullopt;
     }
     const ScriptReader::Result script = ScriptReader::Read(QString::fromUtf8(text), path);
@@ -44,7 +49,8 @@ int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTra
     // SIGPIPE is ignored from the start: a reader of the report that goes
     // away makes writing to it fail with EPIPE, which is said once.
     qzStartup::SystemPlatform system(trace, console);
-    DescriptorOutput out(STDOUT_FILENO, QStringLiteral("standard output"), *system.platform.console);
+    DescriptorOutput out(StandardStreams::Output(), EventReport::DroppedMarker(format),
+                         QStringLiteral("standard output"), *system.platform.console);
     FrameWatch frames(*system.platform.comm);
     EventReport report(*system.platform.clock, out, *system.platform.console, format);
     BoxAnswerer boxes(*system.platform.clock, report);
@@ -57,6 +63,7 @@ int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTra
     frmMain form(platform);
     ScriptPlayer player(form, frames, boxes, report, actions);
     SessionEnd sessionEnd([&player](int signal) { player.Interrupted(signal); });
+    const HandsOff hands(form);
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();

@@ -2,7 +2,8 @@
 // `--run FILE`: the window, built as always, played by a script instead of a
 // person, with the events on standard output and the outcome in the exit
 // status (0 every line ran, 1 the meter failed the run, 2 a line could not be
-// played, 128 + n after signal n).
+// played, 128 + n after signal n, 130 the window closed by hand). While it
+// plays, the window takes no presses by hand but its ways out.
 #include "script/EventReport.h"
 #include "script/ScriptAction.h"
 

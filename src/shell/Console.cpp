@@ -1,12 +1,24 @@
 #include "shell/Console.h"
 
-#include "shell/WriteAll.h"
+#include "shell/CommandLine.h"
+#include "shell/StandardStreams.h"
 
-#include <cstdio>
+StandardError::StandardError()
+    : m_channel(StandardStreams::Error().AddChannel([](qint64 count, const OutputQueue::Stamp&) {
+          return DroppedLine(count);
+      }))
+{
+}
 
 void StandardError::Say(const QString& line)
 {
-    // Straight to the descriptor: one write per line, nothing kept back.
-    if (!m_broken)
-        m_broken = WriteAll(fileno(stderr), (line + '\n').toLocal8Bit()) != 0;
+    m_channel.Write((line + '\n').toLocal8Bit());
+}
+
+QByteArray StandardError::DroppedLine(qint64 count)
+{
+    return QStringLiteral("%1: %2 lines not shown (the reader fell behind)\n")
+        .arg(QLatin1String(CommandLine::ProgramName))
+        .arg(count)
+        .toLocal8Bit();
 }

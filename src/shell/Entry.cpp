@@ -8,7 +8,10 @@
 #include "shell/AppTitle.h"
 #include "shell/CommandLine.h"
 #include "shell/Console.h"
+#include "shell/OutputQueue.h"
+#include "shell/QtMessages.h"
 #include "shell/StandardOutput.h"
+#include "shell/StandardStreams.h"
 #include "shell/qzStartup.h"
 
 #include <QApplication>
@@ -21,8 +24,29 @@
 
 namespace Entry {
 
+namespace {
+
+// The window, or the script played on it; the application object exists
+// only in here, so that what it says on its way out is queued too.
+int RunWindow(int& argc, char** argv, const std::optional<QList<ScriptAction>>& script, bool json,
+              LineTrace* trace, Console& console)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QLatin1String(AppTitle));
+    // The main loop decides when the program ends, not the last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (script)
+        return ScriptRun::Main(*script, json ? EventReport::Format::Json : EventReport::Format::Text, trace,
+                               &console);
+    return qzStartup::Main(trace, &console);
+}
+
+}  // namespace
+
 int Run(int& argc, char** argv)
 {
+    // Before anything is opened, so that nothing takes a closed 0, 1 or 2.
+    StandardStreams::Claim();
     StandardOutput::NoteStartingDisposition();
 #ifdef Q_OS_UNIX
     // A reader that goes away (standard output or a trace piped into `head`)
@@ -68,6 +92,8 @@ int Run(int& argc, char** argv)
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 
+    // From here on nothing the program says waits for its reader.
+    QtMessages::Route();
     StandardError console;
     std::unique_ptr<LineTrace> trace;
     if (command.trace) {
@@ -80,14 +106,11 @@ int Run(int& argc, char** argv)
         trace->Started(CommandLine::VersionLine());
     }
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QLatin1String(AppTitle));
-    // The main loop decides when the program ends, not the last window.
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (script)
-        return ScriptRun::Main(*script, command.json ? EventReport::Format::Json : EventReport::Format::Text,
-                               trace.get(), &console);
-    return qzStartup::Main(trace.get(), &console);
+    const int status = RunWindow(argc, argv, script, command.json, trace.get(), console);
+    // What is still queued gets a second, all outputs together; a reader
+    // that has stalled does not keep the program.
+    OutputQueue::FinishAll();
+    return status;
 }
 
 }  // namespace Entry

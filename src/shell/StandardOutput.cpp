@@ -1,16 +1,16 @@
 #include "shell/StandardOutput.h"
 
 #include "shell/CommandLine.h"
+#include "shell/StandardStreams.h"
 #include "shell/WriteAll.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace {
@@ -28,8 +28,9 @@ void StandardOutput::NoteStartingDisposition()
 
 bool StandardOutput::Write(const QByteArray& bytes)
 {
+    // A standard output that was closed at start stays a failed write.
     if (m_error == 0)
-        m_error = WriteAll(fileno(stdout), bytes);
+        m_error = StandardStreams::WasClosed(fileno(stdout)) ? EBADF : WriteAll(fileno(stdout), bytes);
     return m_error == 0;
 }
 

@@ -4,9 +4,7 @@
 #include "LinkTest.h"
 #include "TestRig.h"
 #include "link/Identity.h"
-#include "link/LineTrace.h"
-
-#include <QTemporaryDir>
+#include "TraceFile.h"
 
 #include <QtTest>
 
@@ -182,7 +180,7 @@ private slots:
         // the whole answer window. Comm4: one drain pass takes the stale line.
         VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:H 0.81 1:H 0.81 1:H 0.81 close1 "
                             "open2 2: 0.972 2:H 0.108 2:H 2:V 0.7 "
-                            "close2 open4 4: 0.972 4:H 0.108 4:H 4:H 0.81 4:V 0.5 close4 open4 4:S");
+                            "close2 0.1 open4 4: 0.972 4:H 0.108 4:H 4:H 0.81 4:V 0.5 close4 open4 4:S");
         QCOMPARE(rig.comm.OpenCount(7), 2);  // by the two Init_Ports alone
         QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ0004 "
                                       "Firmware Version: 4.0 | Comm1: Comm2: Comm4:* Comm7: | OFF TRAD"));
@@ -276,9 +274,8 @@ private slots:
         QFETCH(bool, sessionEnd);
         QFETCH(bool, meter);
         TestRig rig;
-        QTemporaryDir dir;
-        LineTrace trace(dir.filePath("trace"), &rig.console);
-        rig.platform.trace = &trace;
+        TraceFile trace(&rig.console);
+        rig.platform.trace = trace.get();
         rig.comm.SetPort(1, PortState::Available, std::make_shared<ScriptedMeter>(""));  // no answer
         rig.comm.SetPort(2, PortState::Available);
         rig.comm.SetPort(3, PortState::Available, std::make_shared<ScriptedMeter>(meter ? "V,QZ1234,A,1.05\r" : ""));
@@ -296,54 +293,47 @@ private slots:
                                      meter ? "~ close3 open3 3:S 3:R 3:U" : ""));
         QCOMPARE(rig.console.lines, sessionEnd ? QStringList{"qz-ruvude-zivo: Open Comms Port: Error Opening Comm2:9600,n,8,1"}
                                                : QStringList{});
-        QFile file(dir.filePath("trace"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().contains("MESSAGE \"Open Comms Port\" \"Error Opening Comm2:9600,n,8,1\""), sessionEnd);
+        QCOMPARE(trace.Read().contains("MESSAGE \"Open Comms Port\" \"Error Opening Comm2:9600,n,8,1\""), sessionEnd);
         form.Form_Activate();  // returns at once: the program ends
         QVERIFY(QuitRequested && !rig.comm.PortOpen());
         QCOMPARE(rig.comm.Rescans(), 3);  // start-up, and the two probes of one Connect
     }
 
     // Ports another program holds, met by a search. Comm2 and Comm3 have
-    // meters; something happens to Comm2 when Comm`port` closes for the
-    // `close`-th time during Connect (0: at the click): another program holds
+    // meters; something happens to Comm2 when it closes for the `close`-th
+    // time during Connect (0: at the click; 2: after the pass's
+    // probe; 3: as the search reopens it for the connection): another program holds
     // it for `holdFor` s (0: another device is plugged in under its name).
     // A hold that ends within the 100 ms grace (looked at every 10 ms) lets
     // the search go on there; otherwise Comm2 is passed by without a byte or
     // a box, said once in the trace, and the meter on Comm3 is connected.
     void neighbours_data()
     {
-        QTest::addColumn<bool>("comm1");  // a port without a meter before Comm2
-        QTest::addColumn<int>("port");
         QTest::addColumn<int>("close");
         QTest::addColumn<double>("holdFor");
         QTest::addColumn<double>("takes");  // from then to Comm2's next open (up to 10 ms more), or to the note
         QTest::addColumn<int>("connected");
         QTest::addColumn<QString>("note");
         const QString busy = "BUSY Comm2 /dev/mem2 held by picocom, pid 4242";
-        QTest::newRow("held at the probe, let go in its grace") << false << 2 << 0 << 0.085 << 0.085 << 2 << "";
+        QTest::newRow("held at the probe, let go in its grace") << 0 << 0.085 << 0.085 << 2 << "";
         const double past = 0.1 + Timing::Slack(0.02);
-        QTest::newRow("held at the probe past its grace") << false << 2 << 0 << past << 0.1 << 3 << busy;
-        QTest::newRow("taken after the probe, let go") << true << 1 << 3 << 0.05 << 0.05 << 2 << "";
-        QTest::newRow("taken after the probe") << true << 1 << 3 << 1000.0 << 0.1 << 3 << busy;
-        QTest::newRow("taken as it is reopened, let go") << false << 2 << 3 << 0.05 << 0.05 << 2 << "";
-        QTest::newRow("taken as it is reopened") << false << 2 << 3 << 1000.0 << 0.1 << 3 << busy;
+        QTest::newRow("held at the probe past its grace") << 0 << past << 0.1 << 3 << busy;
+        QTest::newRow("taken after the probe, let go") << 2 << 0.05 << 0.05 << 2 << "";
+        QTest::newRow("taken after the probe") << 2 << 1000.0 << 0.1 << 3 << busy;
+        QTest::newRow("taken as it is reopened, let go") << 3 << 0.05 << 0.05 << 2 << "";
+        QTest::newRow("taken as it is reopened") << 3 << 1000.0 << 0.1 << 3 << busy;
         QTest::newRow("another device under its name")
-            << false << 2 << 3 << 0.0 << 0.0 << 3 << "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
+            << 3 << 0.0 << 0.0 << 3 << "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
     }
     void neighbours()
     {
-        QFETCH(int, port);
         QFETCH(int, close);
         QFETCH(double, holdFor);
         QFETCH(double, takes);
         QFETCH(int, connected);
         TestRig rig;
-        QTemporaryDir dir;
-        LineTrace trace(dir.filePath("trace"), nullptr, [&rig] { return rig.comm.Now(); });
-        rig.platform.trace = &trace;
-        QFETCH(bool, comm1);
-        rig.comm.SetPort(1, comm1 ? PortState::Available : PortState::Missing);
+        TraceFile trace(nullptr, [&rig] { return rig.comm.Now(); });
+        rig.platform.trace = trace.get();
         rig.comm.SetPort(2, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0002,A,2.0\r"));
         rig.comm.SetPort(3, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ0003,A,3.0\r"));
         frmMain& form = rig.Make();
@@ -354,7 +344,7 @@ private slots:
             holdFor > 0 ? rig.comm.HoldFor(2, holdFor) : rig.comm.Replug(2);
         };
         rig.comm.onEvent = [&](const Ev& e) {
-            if (e.kind == Ev::Close && e.port == port && ++closes == close)
+            if (e.kind == Ev::Close && e.port == 2 && ++closes == close)
                 happen();
         };
         int ticks = 0;  // the window's own events go on meanwhile
@@ -373,10 +363,8 @@ private slots:
         for (const Ev& e : rig.comm.Events())
             if (e.kind == Ev::Open && e.port == 2 && e.time >= t0 && took < 0)
                 took = e.time - t0;
-        QFile file(dir.filePath("trace"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
         QStringList notes;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        for (const QString& line : trace.Read().split('\n', Qt::SkipEmptyParts))
             if (line.contains(" BUSY ") || line.contains(" SKIPPED ")) {
                 notes << line.section(' ', 1);
                 took = line.section(' ', 0, 0).toDouble() - t0;

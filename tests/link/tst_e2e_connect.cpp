@@ -2,8 +2,8 @@
 // pseudo-terminal to a meter-sim process. What the program sent, and when, is
 // read from the simulator's log.
 #include "LinkTest.h"
+#include "TraceFile.h"
 #include "e2e/E2eRig.h"
-#include "link/LineTrace.h"
 #include "link/TracingCommControl.h"
 
 #include <QTemporaryDir>
@@ -69,13 +69,12 @@ private slots:
     void connectShowsTheMeterAndTheTraceMatchesTheSimulatorsLog()
     {
         MeterSim sim({"--serial", "QZ4711", "--firmware", "2.03,B"});
-        QTemporaryDir dir;
-        LineTrace trace(dir.filePath("trace"));
+        TraceFile trace;
         QtCommControl port;  // outlives the window, which lets go of it as it closes
-        TracingCommControl traced(port, trace);
+        TracingCommControl traced(port, *trace.get());
         E2eRig rig;
         rig.platform.comm = &traced;
-        rig.platform.trace = &trace;
+        rig.platform.trace = trace.get();
         frmMain& form = rig.Make({sim.device});
         form.cmdConnect->click();
         QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ4711 "
@@ -84,10 +83,9 @@ private slots:
         form.cmdConnect->click();
         VerifyNotConnected(form);
 
-        QFile file(dir.filePath("trace"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        rig.form.reset();  // nothing more for the trace
         QMap<QString, QList<std::pair<double, QString>>> events;  // kind: (time, rest) as MeterSim::Entries
-        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        for (const QString& line : trace.Read().split('\n', Qt::SkipEmptyParts))
             events[line.section(' ', 1, 1)].append({line.section(' ', 0, 0).toDouble(), line.section(' ', 2)});
         QVERIFY(sim.WaitFor([&] { return sim.Entries("CLOSE").size() == events["CLOSE"].size(); }));
 

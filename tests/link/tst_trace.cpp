@@ -1,11 +1,10 @@
 // The line trace over an in-memory port, on a clock the test sets: every kind
 // of event, byte for byte as it lands in the file.
-#include "MemoryCommControl.h"
-#include "link/LineTrace.h"
-#include "link/TracingCommControl.h"
 #include "HeardConsole.h"
+#include "MemoryCommControl.h"
+#include "TraceFile.h"
+#include "link/TracingCommControl.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestTrace : public QObject {
@@ -14,10 +13,9 @@ class TestTrace : public QObject {
 private slots:
     void everyEventOneLine()
     {
-        QTemporaryDir dir;
         double now = 0;
-        LineTrace trace(dir.filePath("trace"), nullptr, [&now] { return now; },
-                        [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
+        TraceFile written(nullptr, [&now] { return now; }, [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
+        LineTrace& trace = *written.get();
         QVERIFY(trace.IsOpen());
         MemoryCommControl memory;
         memory.SetPort(1, MemoryCommControl::PortState::Available,
@@ -68,10 +66,7 @@ private slots:
         trace.Busy(2, "/dev/pts/4", {"picocom", 4242});
         trace.Busy(3, "/dev/pts/5", {});
         trace.Skipped(4, "/dev/ttyUSB0", "another device has this name now");
-
-        QFile file(dir.filePath("trace"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()),
+        QCOMPARE(written.Read(),
                  "1.000000 START qz-test 1.0 wall=2026-05-01T10:22:33.123456+02:00\n"
                  "2.000000 OPEN-FAILED Comm2 /dev/mem2\n"
                  "3.000000 OPEN Comm1 /dev/mem1\n"
@@ -116,10 +111,12 @@ private slots:
     void unwritableTraces()
     {
         HeardConsole console;
-        LineTrace full("/dev/full", &console);
-        QVERIFY(full.IsOpen());
-        full.Started("qz-test 1.0");
-        full.Lost(1, "/dev/mem1");
+        {
+            LineTrace full("/dev/full", &console);
+            QVERIFY(full.IsOpen());
+            full.Started("qz-test 1.0");
+            full.Lost(1, "/dev/mem1");
+        }
         QCOMPARE(console.lines, QStringList{"qz-ruvude-zivo: the trace to '/dev/full' stopped: No space left on device"});
     }
 };

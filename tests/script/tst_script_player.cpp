@@ -1,27 +1,51 @@
 // A script played on the window over in-memory ports: what it sends, what it
-// reports, how it ends, and how long "No meter detected" stays up.
+// reports, how it ends (also from outside the script), and how long "No
+// meter detected" stays up.
 #include "TestRig.h"
 #include "Timing.h"
 #include "script/BoxAnswerer.h"
 #include "script/FrameWatch.h"
+#include "script/HandsOff.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
 #include "script/SearchReport.h"
 #include "script/TextOutput.h"
 
+#include <QMenuBar>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
 struct Captured final : TextOutput {
     QString text;
-    void Write(const QByteArray& bytes) override { text += QString::fromUtf8(bytes); }
+    void Write(const QByteArray& bytes, const Stamp&) override { text += QString::fromUtf8(bytes); }
 };
 
+// What a person (or the system) does while the script plays: "signal", "close" (the close
+// box), or "press": presses on the controls and on other menus, which go nowhere, then File > Exit.
+void ByHand(frmMain& form, ScriptPlayer& player, const QString& what)
+{
+    if (what == "signal")
+        return player.Interrupted(SIGTERM);
+    if (what == "close")
+        return void(form.close());
+    QTest::mouseClick(form.cmdLeft, Qt::LeftButton);
+    QTest::keyClick(form.cmdCycle, Qt::Key_Space);
+    QMenuBar& bar = *form.menuBar();
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.actionGeometry(form.mnuhelp->menuAction()).center());
+    QVERIFY(!form.mnuhelp->isVisible());
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.actionGeometry(form.mnuFile->menuAction()).center());
+    QTest::mouseClick(form.mnuFile, Qt::LeftButton, {}, form.mnuFile->actionGeometry(form.mnuExit).center());
+}
+
 // Plays `script` to its end on a window whose Comm1 holds a meter, or no port at all: its
-// report, the frames sent (without their CR, joined by "|") and its exit status.
-std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventReport::Format format = EventReport::Format::Text)
+// report, the frames sent (without their CR, joined by "|") and its exit status. `hand`:
+// what ByHand does, and after how many seconds ("close 2").
+std::tuple<QString, QString, int> Play(const QString& script, bool meter,
+                                       EventReport::Format format = EventReport::Format::Text, const QString& hand = {})
 {
     TestRig rig;
     if (meter)
@@ -34,6 +58,11 @@ std::tuple<QString, QString, int> Play(const QString& script, bool meter, EventR
     rig.platform.messages = &boxes;
     frmMain& form = rig.Make();
     ScriptPlayer player(form, frames, boxes, report, ScriptReader::Read(script, "-").actions);
+    const HandsOff hands(form);
+    form.show();  // as --run shows it, off screen
+    if (!hand.isEmpty())
+        QTimer::singleShot(int(hand.section(' ', 1).toDouble() * 1000), &form,
+                           [&] { ByHand(form, player, hand.section(' ', 0, 0)); });
     player.Start();
     form.Form_Activate();
     player.ReportEnd();
@@ -53,6 +82,7 @@ private slots:
         QTest::addColumn<QString>("frames");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("report");  // {t}: any time
+        QTest::addColumn<QString>("hand");    // done from outside the script, as ByHand does
         const QString found = "{t} 1 found Comm1 /dev/mem1 serial=QZ1234 firmware=1.05\n{t} 1 connect\n";
         const QString end = "{t} %1 end status=%2 line=%1 reason=\"%3\" serial=%4 firmware=%5 elapsed={t}\n";
         const QString connected = "|H|H|V|S|R|U";
@@ -63,28 +93,40 @@ private slots:
             << found.chopped(1) + " within=5\n{t} 2 expect serial qz12?4 value=QZ1234\n{t} 3 expect firmware * value=1.05\n"
                        "{t} 4 calibration off note=\"already selected, nothing sent\"\n"
                        "{t} 5 scale trad note=\"already selected, nothing sent\"\n{t} 6 calibration on\n"
-                       "{t} 7 cycle 2\n{t} 7 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n";
+                       "{t} 7 cycle 2\n{t} 7 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n" << "";
         QTest::newRow("a stopped sweep unwinds before the next line")
             << "connect\nsweep\nleft\nsweep\nspeed 100\nwait 0.081\nright\ndisconnect\nexit"
             << "|H|H|V|S|N000|N0C6|N000|N064|NF3A|I" << 0
             << found + "{t} 2 sweep\n{t} 3 left\n{t} 4 sweep\n{t} 5 speed 100\n{t} 6 wait 0.081\n{t} 7 right\n"
-                       "{t} 8 disconnect\n{t} 9 exit\n{t} 9 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n";
+                       "{t} 8 disconnect\n{t} 9 exit\n{t} 9 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n" << "";
         QTest::newRow("speed without a sweep") << "connect\nspeed 50" << connected << 2
-            << found + end.arg(2).arg(2).arg("Sweep Speed moves only while a sweep runs", "QZ1234", "1.05");
+            << found + end.arg(2).arg(2).arg("Sweep Speed moves only while a sweep runs", "QZ1234", "1.05") << "";
         QTest::newRow("connect while connected") << "connect\nconnect" << connected << 2
-            << found + end.arg(2).arg(2).arg("the button reads 'Disconnect', not 'Connect'", "QZ1234", "1.05");
+            << found + end.arg(2).arg(2).arg("the button reads 'Disconnect', not 'Connect'", "QZ1234", "1.05") << "";
         QTest::newRow("LEFT before a meter") << "cycle\nleft" << "" << 2
-            << "{t} 1 cycle 1\n" + end.arg(2).arg(2).arg("LEFT is disabled", "", "");
+            << "{t} 1 cycle 1\n" + end.arg(2).arg(2).arg("LEFT is disabled", "", "") << "";
         QTest::newRow("expect with no meter") << "expect serial *" << "" << 1
-            << end.arg(1).arg(1).arg("no meter connected", "", "");
+            << end.arg(1).arg(1).arg("no meter connected", "", "") << "";
         QTest::newRow("expect that does not match") << "connect\nexpect firmware 1.0" << connected << 1
-            << found + end.arg(2).arg(1).arg("firmware 1.05 does not match 1.0", "QZ1234", "1.05");
+            << found + end.arg(2).arg(1).arg("firmware 1.05 does not match 1.0", "QZ1234", "1.05") << "";
+        // Ended from outside the script, on the line that was playing, the meter released: the window
+        // closed by hand (--show), or a signal. One during the search reports the meter found.
+        const QString ended = end.arg(2).arg(130).arg("ended from the window", "QZ1234", "1.05");
+        QTest::newRow("closed in a wait") << "connect\nwait 5\nleft" << connected << 130 << found + ended << "close 2";
+        QTest::newRow("presses by hand, then File > Exit") << "connect\nwait 5" << connected << 130 << found + ended
+                                                           << "press 2";
+        const QString foundOnly = found.section('\n', 0, 0) + '\n';  // the line not done
+        QTest::newRow("closed in the search") << "connect\nleft" << "|R|U" + connected << 130
+            << foundOnly + end.arg(1).arg(130).arg("ended from the window", "QZ1234", "1.05") << "close 0.5";
+        QTest::newRow("SIGTERM in the search") << "connect\nleft" << "|R|U" + connected << 143
+            << foundOnly + end.arg(1).arg(143).arg("ended by SIGTERM", "QZ1234", "1.05") << "signal 0.5";
     }
     void plays()
     {
         QFETCH(QString, script);
         QFETCH(QString, report);
-        const auto [said, frames, status] = Play(script, true);
+        QFETCH(QString, hand);
+        const auto [said, frames, status] = Play(script, true, EventReport::Format::Text, hand);
         const QString pattern = QRegularExpression::escape(report).replace("\\{t\\}", "\\d+\\.\\d{3}");
         QVERIFY2(QRegularExpression("^" + pattern + "$").match(said).hasMatch(), qPrintable(said));
         QTEST(frames, "frames");

@@ -3,13 +3,17 @@
 // the events on standard output, the words on standard error, the exit
 // status. And a script against the same presses made by hand.
 #include "NoDisplayRun.h"
+#include "Pty.h"
+#include "StalledPipe.h"
 #include "Timing.h"
 #include "e2e/E2eRig.h"
+#include "link/LineTrace.h"
 
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -17,13 +21,21 @@
 
 namespace {
 
-// The program playing `script`, given on its standard input, traced to its standard error.
-void Start(QProcess& run, const QString& script, const QString& device, const QString& how)
+// The program playing `script`, given on its standard input, traced to its
+// standard error or to `trace`.
+void Start(QProcess& run, const QString& script, const QString& device, const QString& how,
+           const StalledPipe* stalled = nullptr, const QString& trace = "-")
 {
     run.setProcessEnvironment(NoDisplayEnvironment());
-    if (how == "reader gone")
-        run.setChildProcessModifier([] { PipeNobodyReads(STDOUT_FILENO); });
-    run.start(QZ_PROGRAM_PATH, QStringList{"--run", "-", "--ports", device, "--trace", "-"} +
+    run.setChildProcessModifier([how, stalled] {
+        if (how == "reader gone")
+            PipeNobodyReads(STDOUT_FILENO);
+        if (how.endsWith(" closed"))
+            ::close(how.startsWith("stdin") ? STDIN_FILENO : STDOUT_FILENO);
+        if (stalled)
+            stalled->Give(STDOUT_FILENO), stalled->Give(STDERR_FILENO);
+    });
+    run.start(QZ_PROGRAM_PATH, QStringList{"--run", "-", "--ports", device, "--trace", trace} +
                                    (how == "json" ? QStringList{"--json"} : QStringList{}));
     run.write(script.toUtf8());
     run.closeWriteChannel();
@@ -40,7 +52,8 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("meter");  // meter-sim's options
-        QTest::addColumn<QString>("how");        // "json", "sigterm" mid-sweep, "reader gone"
+        QTest::addColumn<QString>("how");  // "json", a signal mid-sweep (SIG...), "reader gone", "port vanishes"
+                                           // (Comm2, after the search began), "stdin closed", "stdout closed"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("frames");  // pattern of the frames the meter got, each after a space
         QTest::addColumn<QString>("out");     // {t} any time, {dev} the meter's device
@@ -60,11 +73,24 @@ private slots:
             << found + "{t} 3 box \"qz Ruvude Zivo\" \"" + lost + "\" ok\n{t} 3 end status=1 line=3 reason=\"" + lost +
                    "\" serial=QZ1234 firmware=1.05 elapsed={t}\n"
             << lost + "\n";
-        QTest::newRow("SIGTERM mid-sweep") << "connect\nsweep\nwait 60" << QStringList{} << "sigterm" << 143
-            << "^ H H V S( N[0-9A-F]{3})+ R U$"
-            << found + "{t} 3 end status=143 line=3 reason=\"ended by SIGTERM\" serial=QZ1234 firmware=1.05 "
-                       "elapsed={t}\n"
-            << "";
+        for (const auto& [name, status] : {std::pair{"SIGTERM", 143}, {"SIGHUP", 129}, {"SIGINT", 130}})
+            QTest::addRow("%s mid-sweep", name) << "connect\nsweep\nwait 60" << QStringList{} << name << status
+                << "^ H H V S( N[0-9A-F]{3})+ R U$"
+                << found + "{t} 3 end status=" + QString::number(status) + " line=3 reason=\"ended by " + name +
+                       "\" serial=QZ1234 firmware=1.05 elapsed={t}\n"
+                << "";
+        // Nothing gets through to standard output or error, and nothing waits for them.
+        QTest::newRow("SIGTERM mid-sweep, every output stalled") << "connect\nsweep\nwait 60" << QStringList{}
+            << "SIGTERM stalled" << 143 << "^ H H V S( N[0-9A-F]{3})+ R U$" << "" << "";
+        QTest::newRow("port vanishes between the search's look and its open") << "connect" << QStringList{"--silent"}
+            << "port vanishes" << 1 << "^ H H V$"
+            << "{t} 1 box \"Open Comms Port\" \"Error Opening Comm2:9600,n,8,1\" ok\n{t} 1 end status=1 line=1 "
+               "reason=\"Error Opening Comm2:9600,n,8,1\" serial= firmware= elapsed={t}\n"
+            << "Error Opening Comm2:9600,n,8,1\n";
+        QTest::newRow("standard input closed") << "connect" << QStringList{} << "stdin closed" << 2 << "^$" << ""
+            << "qz-ruvude-zivo: cannot read the script '-': Bad file descriptor\n";
+        QTest::newRow("standard output closed") << "connect\ncycle" << QStringList{} << "stdout closed" << 0
+            << "^ H H V S N0C6 R U$" << "" << "qz-ruvude-zivo: cannot write to standard output: Bad file descriptor\n";
         QTest::newRow("reader of the report gone") << "connect\ncycle" << QStringList{} << "reader gone" << 0
             << "^ H H V S N0C6 R U$" << ""
             << "qz-ruvude-zivo: cannot write to standard output: Broken pipe\n";
@@ -79,12 +105,27 @@ private slots:
         QFETCH(QString, err);
         MeterSim sim(meter);
         QProcess run;
-        Start(run, script, sim.device, how);
-        if (how == "sigterm") {  // five frames to connect, then a few positions
-            QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= 8; }, 10000));
-            ::kill(pid_t(run.processId()), SIGTERM);
+        // Comm2, an adapter (a link to a terminal) unplugged once Comm1 is being searched.
+        const Pty second;
+        const QTemporaryDir dir;
+        const QString adapter = dir.filePath("adapter");
+        const bool unplugs = how == "port vanishes" && QFile::link(second.name, adapter);
+        const StalledPipe stalled;
+        // With standard output closed the trace goes to a file, which must not take its place.
+        Start(run, script, sim.device + (unplugs ? "," + adapter : ""), how, how.endsWith("stalled") ? &stalled : nullptr,
+              how == "stdout closed" ? dir.filePath("trace") : "-");
+        if (unplugs) {
+            QVERIFY(sim.WaitFor([&] { return !sim.Frames().isEmpty(); }, 10000));
+            QVERIFY(QFile::remove(adapter));
         }
-        QVERIFY(run.waitForFinished(30000));
+        double signalled = 0;
+        if (how.startsWith("SIG")) {  // five frames to connect, then positions enough to keep time by
+            QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= 30; }, 10000));
+            signalled = LineTrace::MonotonicSeconds();
+            ::kill(pid_t(run.processId()), how.startsWith("SIGTERM") ? SIGTERM : how == "SIGINT" ? SIGINT : SIGHUP);
+            QVERIFY(run.waitForFinished(5000));
+        }
+        QVERIFY(signalled > 0 || run.waitForFinished(30000));
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QTEST(run.exitCode(), "status");
         const QString said = QString::fromUtf8(run.readAllStandardOutput()),
@@ -98,6 +139,14 @@ private slots:
         QVERIFY2(sim.WaitFor([&] { return sent.match(sim.Frames().join(' ')).hasMatch(); }),
                  qPrintable(sim.Frames().join(' ')));
         QVERIFY(!complained.section(" LOST ", 1).contains(" TX"));  // the trace: nothing written after the loss
+        if (signalled == 0)
+            return;
+        // The sweep kept its pace, every position in turn, and "R" came within a second of the signal.
+        const auto rx = sim.Entries("RX");
+        for (qsizetype i = 5; i < rx.size() - 2; ++i)
+            QCOMPARE(rx[i].second.mid(2, 3).toInt(nullptr, 16), int(i - 5) * 54);
+        VERIFY_TIME((rx[rx.size() - 3].first - rx[5].first) / (rx.size() - 8), 0.053, 0.054 + Timing::Slack(0.008));
+        VERIFY_TIME(rx[rx.size() - 2].first - signalled, 0.0, 1.0);
     }
 
     // Every action, scripted and by hand at the same time, each over its own

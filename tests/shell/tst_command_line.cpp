@@ -153,14 +153,15 @@ private slots:
 
     // A report whose reader has gone ends quietly, as coreutils end (by
     // SIGPIPE, or without a word where SIGPIPE was ignored at start); any
-    // other write error is said, with a status of its own. A port the report
-    // had open is let go all the same.
+    // other write error is said, with a status of its own, also on a
+    // standard output closed at start. A port the report had open is let go
+    // all the same.
     void reportsOnAFailingOutput_data()
     {
         QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("output");  // "closed pipe", "closed pipe, SIGPIPE ignored", "/dev/full"
+        QTest::addColumn<QString>("output");  // "closed pipe", "closed pipe, SIGPIPE ignored", "/dev/full", "closed"
         for (const char* option : {"--help", "--version", "--list-ports"})
-            for (const char* output : {"closed pipe", "closed pipe, SIGPIPE ignored", "/dev/full"})
+            for (const char* output : {"closed pipe", "closed pipe, SIGPIPE ignored", "/dev/full", "closed"})
                 QTest::addRow("%s, %s", option, output) << option << output;
     }
     void reportsOnAFailingOutput()
@@ -170,20 +171,25 @@ private slots:
         const qsizetype opens = m_meter->Entries("OPEN").size() + (option == "--list-ports" ? 1 : 0);
         QProcess process;
         process.setProcessEnvironment(NoDisplayEnvironment({{"QZ_SERIAL_PORTS", m_meter->device}}));
-        const bool full = output == "/dev/full", quiet = output.endsWith("ignored");
+        const bool full = output == "/dev/full", closed = output == "closed", quiet = output.endsWith("ignored");
         if (full)
             process.setStandardOutputFile("/dev/full");
-        process.setChildProcessModifier([full, quiet] {
+        process.setChildProcessModifier([full, closed, quiet] {
             ::signal(SIGPIPE, quiet ? SIG_IGN : SIG_DFL);
-            if (!full)
+            if (closed)
+                ::close(STDOUT_FILENO);
+            else if (!full)
                 PipeNobodyReads(STDOUT_FILENO);
         });
         process.start(Program, {option});
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()),
-                 full ? "qz-ruvude-zivo: cannot write to standard output: No space left on device\n" : "");
-        QCOMPARE(process.exitStatus(), full || quiet ? QProcess::NormalExit : QProcess::CrashExit);
-        QCOMPARE(process.exitCode(), full || quiet ? 3 : SIGPIPE);
+                 full     ? "qz-ruvude-zivo: cannot write to standard output: No space left on device\n"
+                 : closed ? "qz-ruvude-zivo: cannot write to standard output: Bad file descriptor\n"
+                          : "");
+        const bool said = full || closed || quiet;
+        QCOMPARE(process.exitStatus(), said ? QProcess::NormalExit : QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), said ? 3 : SIGPIPE);
         QVERIFY(m_meter->WaitFor([&] { return m_meter->Entries("CLOSE").size() == opens; }));
         QCOMPARE(m_meter->Entries("OPEN").size(), opens);
     }

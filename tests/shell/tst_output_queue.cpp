@@ -1,0 +1,175 @@
+// Output queued for a writer thread: a reader that stalls never holds up the
+// writing thread; what does not fit is dropped whole, with one line in the
+// gap as soon as there is room; the end waits at most its limit; a failed
+// write is said once. The standard descriptors, and each output's own line
+// for lost ones.
+#include "HeardConsole.h"
+#include "StalledPipe.h"
+#include "Timing.h"
+#include "link/LineTrace.h"
+#include "script/EventReport.h"
+#include "script/TextOutput.h"
+#include "shell/Clock.h"
+#include "shell/OutputQueue.h"
+#include "shell/StandardStreams.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+OutputQueue::Deadline In(std::chrono::milliseconds ms)
+{
+    return std::chrono::steady_clock::now() + ms;
+}
+
+// The end of a run whose output lost two lines, as written.
+QByteArray End(EventReport::Format format)
+{
+    struct Lost final : TextOutput {
+        QByteArray last;
+        void Write(const QByteArray& line, const Stamp&) override { last = line; }
+        qint64 Dropped() const override { return 2; }
+    } out;
+    MonotonicClock clock;
+    HeardConsole err;
+    EventReport(clock, out, err, format).End({});
+    return out.last;
+}
+
+}  // namespace
+
+class TestOutputQueue : public QObject {
+    Q_OBJECT
+
+private slots:
+    // 100-byte lines: 10485 fit in the megabyte, the rest of the first 12000
+    // are lost; a last line of another channel goes in all the same.
+    void dropsWholeLinesAndMarksTheGap()
+    {
+        StalledPipe pipe;
+        auto queue = std::make_unique<OutputQueue>(pipe.write);
+        auto& lines = queue->AddChannel([](qint64 count, const OutputQueue::Stamp& first) {
+            return QString("lost %1 from %2 on %3\n").arg(count).arg(first.seconds).arg(first.line).toUtf8();
+        });
+        auto& other = queue->AddChannel({});
+        QElapsedTimer took;
+        took.start();
+        QByteArray kept;
+        for (int i = 0; i < 12000; ++i) {
+            const QByteArray line = QByteArray::number(i).rightJustified(99, '.') + '\n';
+            lines.Write(line, {double(i), -i});
+            kept += i < 10485 ? line : QByteArray();
+        }
+        const QByteArray last = "last" + QByteArray(200, '.') + '\n';  // more than the room left
+        other.WriteLast(last);
+        QVERIFY2(took.elapsed() < 500, "the writing thread waited for the reader");
+        QCOMPARE(lines.Dropped(), 12000 - 10485);
+        // The reader takes it all: the gap is marked with no line written since.
+        QByteArray got = pipe.Drain(300);
+        QCOMPARE(got, kept + last + "lost 1515 from 10485 on -10485\n");
+        lines.Write("after\n");
+        QVERIFY(queue->Finish(In(5000ms)));
+        QCOMPARE(pipe.Drain(), QByteArray("after\n"));
+    }
+
+    // The end: a stalled reader gets one second, and everything if it is back within it; a
+    // write that fails is said once, however many lines follow.
+    void howAnOutputEnds_data()
+    {
+        QTest::addColumn<QString>("to");    // "stalled" (its reader back after resumeMs, -1: never), "/dev/full",
+        QTest::addColumn<int>("resumeMs");  // "pipe" (its reader gone), "" (a descriptor closed at start)
+        QTest::addColumn<int>("error");
+        QTest::newRow("reader back within the second") << "stalled" << 300 << 0;
+        QTest::newRow("reader never back") << "stalled" << -1 << 0;
+        QTest::newRow("full disk") << "/dev/full" << 0 << ENOSPC;
+        QTest::newRow("reader gone") << "pipe" << 0 << EPIPE;
+        QTest::newRow("descriptor closed at start") << "" << 0 << EBADF;
+    }
+    void howAnOutputEnds()
+    {
+        QFETCH(QString, to);
+        QFETCH(int, resumeMs);
+        QFETCH(int, error);
+        StalledPipe pipe;
+        int ends[2] = {-1, -1};
+        const int fd = to == "stalled" ? ::dup(pipe.write)
+                       : to == "pipe"  ? (::pipe(ends), ::close(ends[0]), ends[1])
+                                       : ::open(qPrintable(to), O_WRONLY);
+        QByteArray got;
+        std::thread reader([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(resumeMs));
+            got = resumeMs >= 0 ? pipe.Drain() : "";
+        });
+        OutputQueue queue(fd);
+        std::atomic<int> said = 0, failed = 0;
+        auto& channel = queue.AddChannel({}, [&](int e) { failed = e, ++said; });
+        channel.Write("end\n");
+        if (error) {
+            QTRY_VERIFY(said > 0);
+            channel.Write("more\n");
+        }
+        QElapsedTimer took;
+        took.start();
+        const bool all = queue.Finish(In(OutputQueue::DefaultLimit));
+        const double seconds = took.elapsed() / 1000.0;
+        reader.join();
+        ::close(fd);
+        QCOMPARE(all, resumeMs >= 0 && !error);
+        QCOMPARE(said.load(), error ? 1 : 0);
+        QCOMPARE(failed.load(), error);
+        QCOMPARE(got, QByteArray(all ? "end\n" : ""));
+        if (to == "stalled")
+            VERIFY_TIME(seconds, resumeMs > 0 ? 0.25 : 1.0, 1.0 + (resumeMs > 0 ? 0 : Timing::Slack()));
+    }
+
+    // A standard descriptor closed at start gets /dev/null, so that no file opened later takes
+    // its number, and is known as closed; standard output and error on one pipe are one queue,
+    // so that their lines keep their order.
+    void theStandardDescriptors()
+    {
+        ::close(STDIN_FILENO);
+        StandardStreams::Claim();
+        struct stat in {}, null {};
+        QVERIFY(::fstat(STDIN_FILENO, &in) == 0 && ::stat("/dev/null", &null) == 0 && in.st_rdev == null.st_rdev);
+        QVERIFY(StandardStreams::WasClosed(STDIN_FILENO) && !StandardStreams::WasClosed(STDOUT_FILENO));
+        std::fflush(stdout);
+        const int out = ::dup(1), err = ::dup(2);
+        StalledPipe pipe;
+        ::dup2(pipe.write, 1), ::dup2(pipe.write, 2);
+        const bool shared = &StandardStreams::Output() == &StandardStreams::Error();
+        ::dup2(out, 1), ::dup2(err, 2), ::close(out), ::close(err);
+        QVERIFY(shared);
+    }
+
+    void eachOutputSaysItsLossItsOwnWay_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("expected");
+        const OutputQueue::Stamp first{3.5, 7};
+        QTest::newRow("trace") << LineTrace::DroppedLine(12, first) << QByteArray("3.500000 DROPPED 12\n");
+        QTest::newRow("events") << EventReport::DroppedMarker(EventReport::Format::Text)(12, first)
+                                << QByteArray("3.500 7 dropped count=12\n");
+        QTest::newRow("events, JSON") << EventReport::DroppedMarker(EventReport::Format::Json)(12, first)
+                                      << QByteArray("{\"t\":3.500,\"line\":7,\"event\":\"dropped\",\"count\":12}\n");
+        QTest::newRow("standard error") << StandardError::DroppedLine(12)
+                                        << QByteArray("qz-ruvude-zivo: 12 lines not shown (the reader fell behind)\n");
+        QTest::newRow("end") << End(EventReport::Format::Text).mid(6) << QByteArray("0 end dropped=2\n");
+        QTest::newRow("end, JSON") << End(EventReport::Format::Json).mid(10)
+                                   << QByteArray(",\"line\":0,\"event\":\"end\",\"dropped\":2}\n");
+    }
+    void eachOutputSaysItsLossItsOwnWay()
+    {
+        QFETCH(QByteArray, line);
+        QTEST(line, "expected");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutputQueue)
+#include "tst_output_queue.moc"

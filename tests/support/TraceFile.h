@@ -1,0 +1,27 @@
+#pragma once
+// A line trace into a file of the test's own, read back once every line
+// queued for it has been written (which ends the trace).
+#include "link/LineTrace.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct TraceFile {
+    QTemporaryDir dir;
+    std::unique_ptr<LineTrace> trace;
+
+    template <typename... More>
+    explicit TraceFile(More&&... more)
+        : trace(std::make_unique<LineTrace>(dir.filePath("trace"), std::forward<More>(more)...))
+    {
+    }
+    LineTrace* get() const { return trace.get(); }
+    QString Read()
+    {
+        trace.reset();
+        QFile file(dir.filePath("trace"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+};
