@@ -26,12 +26,13 @@ private slots:
         QVERIFY(f.cmdExit->isEnabled() && f.Label1->isVisible());
         QCOMPARE(f.cmdExit->toolTip(), QString("Quit VA3"));
         QStringList captions;
-        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple, f.optLIN, f.optLUT, f.cmdCycle, f.cmdExit})
+        for (QAbstractButton* b : QList<QAbstractButton*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple,
+                                                          f.optLIN, f.optLUT, f.cmdCycle, f.cmdExit})
             captions << b->text();
         for (QLabel* l : {f.Label1, f.lblInfo, f.lblSerialNum, f.lblHard, f.lblFw, f.lblFirm, f.lblTitle})
             captions << l->text();
-        QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/Meter Serial Number:/"
-                                             "QZ/Firmware Version:/x.xx/Searching for meter"));
+        QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/"
+                                             "Meter Serial Number:/QZ/Firmware Version:/x.xx/Searching for meter"));
         QCOMPARE(f.Frame1->title() + "/" + f.Frame2->title(), QString("Scale Type/Calibration"));
         QVERIFY(rig.comm.Events().empty());
 
