@@ -18,8 +18,8 @@ struct Fakes : Registry, ProcessLauncher {
     bool startWorks = true;
     int32_t OpenKeyEx(uint32_t root, const QByteArray& subKey, uint32_t access, Handle& key) override
     {
-        const bool there = std::any_of(values.keyBegin(), values.keyEnd(), [&](const QByteArray& k) { return k.startsWith(subKey + '\\'); });
-        if (root != LocalMachine || (access & WriteRights) || !there)
+        const auto under = [&](const QByteArray& k) { return k.startsWith(subKey + '\\'); };
+        if (root != LocalMachine || (access & WriteRights) || std::none_of(values.keyBegin(), values.keyEnd(), under))
             return (access & WriteRights) ? 5 : NotFound;  // ERROR_ACCESS_DENIED
         keys << subKey;
         key = Handle(keys.size());
@@ -64,7 +64,8 @@ private slots:
             QStringList texts;
             for (QLabel* l : {about.lblTitle, about.Label1, about.Label5, about.lblSoft, about.Label6})
                 texts << l->text();
-            QCOMPARE(texts, (QStringList{"driftmark", "Vantrel Ltd", "Software Version:", "2.0.0", frmAbout::WebAddress}));
+            QCOMPARE(texts, (QStringList{"driftmark", "Vantrel Ltd", "Software Version:", "2.0.0",
+                                         frmAbout::WebAddress}));
             QCOMPARE(about.lblDisclaimer->text(), "Note: ..." + frmAbout::DisclaimerPieces().join(QString()));
             QVERIFY(about.cmdSysInfo->isHidden() && !about.cmdSysInfo->isEnabled());
             QTest::keyClick(&about, Qt::Key(key));
@@ -78,10 +79,11 @@ private slots:
         QTest::addColumn<QByteArray>("location");  // the recorded folder of the tool, "" none
         QTest::addColumn<bool>("works");           // the file is there and starts
         QTest::addColumn<QString>("started");      // "": the "unavailable" message instead
-        QTest::newRow("recorded path") << QByteArray("C:\\T\\msinfo.exe") << QByteArray("C:\\L") << true << "C:\\T\\msinfo.exe";
-        QTest::newRow("recorded folder") << QByteArray() << QByteArray("C:\\L") << true << "C:\\L\\MSINFO32.EXE";
-        QTest::newRow("no tool in the folder") << QByteArray() << QByteArray("C:\\L") << false << "";
-        QTest::newRow("the tool does not start") << QByteArray("C:\\T\\msinfo.exe") << QByteArray() << false << "";
+        const QByteArray tool = "C:\\T\\msinfo.exe", folder = "C:\\L";
+        QTest::newRow("recorded path") << tool << folder << true << QString(tool);
+        QTest::newRow("recorded folder") << QByteArray() << folder << true << "C:\\L\\MSINFO32.EXE";
+        QTest::newRow("no tool in the folder") << QByteArray() << folder << false << "";
+        QTest::newRow("the tool does not start") << tool << QByteArray() << false << "";
         QTest::newRow("nothing recorded") << QByteArray() << QByteArray() << true << "";
     }
     void systemInfo()
@@ -114,11 +116,11 @@ private slots:
         QTest::addColumn<uint32_t>("type");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("sz, NUL at the written size") << Registry::TypeSz << QByteArray("C:\\MSINFO\0", 10) << "C:\\MSINFO";
-        QTest::newRow("sz, NUL inside") << Registry::TypeSz << QByteArray("AB\0CD", 5) << QString::fromLatin1("AB\0CD", 5);
+        QTest::newRow("sz, NUL inside") << Registry::TypeSz << QByteArray("AB\0CD", 5)
+                                        << QString::fromLatin1("AB\0CD", 5);
         QTest::newRow("dword, top bit") << Registry::TypeDword << QByteArray("\x05\0\0\x80", 4) << "2147483653";
     }
-    void keyValue()  // what GetKeyValue makes of the bytes a query wrote
+    void keyValue()  // what GetKeyValue makes of bytes the fake registry above never writes
     {
         QFETCH(uint32_t, type);
         QFETCH(QByteArray, bytes);

@@ -1,4 +1,5 @@
-// The main window as a technician first sees it.
+// The main window as a technician first sees it, and the ways out of it: Exit,
+// File/Exit, the close box, and Exit after the About window.
 #include "TestRig.h"
 #include "face/PictureBox.h"
 
@@ -6,6 +7,8 @@
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
+
+using Port = MemoryCommControl::PortState;
 
 class TestWindow : public QObject {
     Q_OBJECT
@@ -26,12 +29,13 @@ private slots:
         QVERIFY(f.cmdExit->isEnabled() && f.Label1->isVisible());
         QCOMPARE(f.cmdExit->toolTip(), QString("Quit VA3"));
         QStringList captions;
-        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple, f.optLIN, f.optLUT, f.cmdCycle, f.cmdExit})
+        for (QAbstractButton* b : QList<QAbstractButton*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple,
+                                                          f.optLIN, f.optLUT, f.cmdCycle, f.cmdExit})
             captions << b->text();
         for (QLabel* l : {f.Label1, f.lblInfo, f.lblSerialNum, f.lblHard, f.lblFw, f.lblFirm, f.lblTitle})
             captions << l->text();
-        QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/Meter Serial Number:/"
-                                             "QZ/Firmware Version:/x.xx/Searching for meter"));
+        QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/"
+                                             "Meter Serial Number:/QZ/Firmware Version:/x.xx/Searching for meter"));
         QCOMPARE(f.Frame1->title() + "/" + f.Frame2->title(), QString("Scale Type/Calibration"));
         QVERIFY(rig.comm.Events().empty());
 
@@ -72,6 +76,55 @@ private slots:
         QCOMPARE(f.SldSpeed->value(), 8);
         f.SldSpeed->setValue(250);
         QCOMPARE(f.SldSpeed->value(), 100);
+    }
+
+    void exitPaths_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<bool>("portOpen");
+        for (bool open : {true, false}) {
+            QTest::addRow("button, port %s", open ? "open" : "closed") << 0 << open;
+            QTest::addRow("menu, port %s", open ? "open" : "closed") << 1 << open;
+            QTest::addRow("close box, port %s", open ? "open" : "closed") << 2 << open;
+        }
+        QTest::addRow("button after the About window") << 3 << true;
+    }
+    void exitPaths()
+    {
+        QFETCH(int, path);
+        QFETCH(bool, portOpen);
+        TestRig rig;
+        frmMain& f = rig.Make();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        rig.comm.SetPort(2, Port::Available);
+        QVERIFY(rig.comm.setCommPort(2));
+        if (portOpen)
+            QVERIFY(rig.comm.setPortOpen(true));
+        QString about;
+        QTimer::singleShot(20, &f, [&] {
+            if (path == 3) {  // Help/About, closed with its OK button
+                QTimer::singleShot(0, &f, [&] {
+                    QWidget* w = QApplication::activeModalWidget();
+                    about = w ? w->windowTitle() : "no modal window";
+                    if (auto* ok = w ? w->findChild<QPushButton*>("cmdOK") : nullptr)
+                        ok->click();
+                });
+                f.mnuhelpAbout->trigger();  // returns when the window has closed
+            }
+            if (path == 0 || path == 3)
+                QTest::mouseClick(f.cmdExit, Qt::LeftButton);
+            else if (path == 1)
+                f.mnuExit->trigger();
+            else
+                f.close();
+        });
+        f.Form_Activate();  // the main loop returns only once the program is to end
+        QCOMPARE(about, path == 3 ? QString("About qz Ruvude Zivo") : QString());
+        QVERIFY(qzGlobals::QuitRequested);
+        QVERIFY(!rig.comm.PortOpen());
+        QCOMPARE(rig.comm.Frames().join(), portOpen ? QByteArray("\x52\x0D\x55\x0D", 4) : QByteArray());
+        QCOMPARE(rig.comm.DroppedWrites(), 0);
     }
 };
 
