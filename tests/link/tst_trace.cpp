@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <time.h>
+
 class TestTrace : public QObject {
     Q_OBJECT
 
@@ -89,6 +91,20 @@ private slots:
                  "13.000000 BUSY Comm2 /dev/pts/4 held by picocom, pid 4242\n"
                  "13.000000 BUSY Comm3 /dev/pts/5 held by another program\n"
                  "13.000000 SKIPPED Comm4 /dev/ttyUSB0 \"another device has this name now\"\n");
+    }
+
+    // The stamps are the system's monotonic clock, the one meter-sim's log is
+    // stamped on, so that the two read side by side: no clock of the program's own.
+    void stampedOnTheSystemsMonotonicClock()
+    {
+        TraceFile trace;
+        timespec before{}, after{};
+        ::clock_gettime(CLOCK_MONOTONIC, &before);
+        trace.get()->Opened(1, "/dev/ttyUSB0");
+        ::clock_gettime(CLOCK_MONOTONIC, &after);
+        const double stamp = trace.Read().section(' ', 0, 0).toDouble();
+        QVERIFY2(stamp >= before.tv_sec + before.tv_nsec / 1e9 - 1e-6 && stamp <= after.tv_sec + after.tv_nsec / 1e9 + 1e-6,
+                 qPrintable(QString::asprintf("%.6f", stamp)));
     }
 
     // Local time east and west of UTC, and the microseconds kept whole.
