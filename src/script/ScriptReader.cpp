@@ -62,8 +62,11 @@ public:
         }
         const QString text = m_words.at(i);
         const double value = text.toDouble();
-        if (!(whole ? integer : decimal).match(text).hasMatch() || value < low || value > high)
+        // Out of range, the value is not returned: a huge one would not even fit the int it becomes.
+        if (!(whole ? integer : decimal).match(text).hasMatch() || value < low || value > high) {
             error = wanted + QStringLiteral(", not '%1'").arg(text);
+            return low;
+        }
         return value;
     }
 

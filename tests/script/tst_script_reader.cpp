@@ -38,6 +38,8 @@ private slots:
         row("exponent", "wait 1e3", "s.qz:1: wait needs a number of seconds from 0 to 86400, not '1e3'");
         row("no cycles", "cycle 0", "s.qz:1: cycle needs a whole number from 1 to 1000, not '0'");
         row("too many cycles", "cycle 1001", "s.qz:1: cycle needs a whole number from 1 to 1000, not '1001'");
+        row("cycles past any int", "cycle 69444444444444444444444",
+            "s.qz:1: cycle needs a whole number from 1 to 1000, not '69444444444444444444444'");
         row("half a cycle", "cycle 2.5", "s.qz:1: cycle needs a whole number from 1 to 1000, not '2.5'");
         row("speed below the slider", "speed 7", "s.qz:1: speed needs a whole number from 8 to 100, not '7'");
         row("speed above the slider", "speed 101", "s.qz:1: speed needs a whole number from 8 to 100, not '101'");
