@@ -30,11 +30,10 @@ void VerifyLog(const MemoryCommControl& comm, const QString& script)
         const Ev& e = ev[i];
         if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close) {
             ++i;
-        } else if (e.kind == Ev::Open || e.kind == Ev::Close || e.kind == Ev::Write) {
+        } else if (e.kind <= Ev::Write) {
             const QByteArray text = e.bytes.endsWith('\r') ? e.bytes.chopped(1) : e.bytes + "!";
-            got << (e.kind == Ev::Open    ? QString("open%1").arg(e.port)
-                    : e.kind == Ev::Close ? QString("close%1").arg(e.port)
-                                          : QString("%1:%2").arg(e.port).arg(QString::fromLatin1(text)));
+            got << (e.kind == Ev::Write ? QString("%1:%2").arg(e.port).arg(QString::fromLatin1(text))
+                                        : QString(e.kind == Ev::Open ? "open%1" : "close%1").arg(e.port));
             times << e.time;
         }
     }
@@ -89,32 +88,6 @@ class TestConnect : public QObject {
     Q_OBJECT
 
 private slots:
-    void initPorts_data()
-    {
-        QTest::addColumn<QList<int>>("available");
-        QTest::addColumn<QString>("menu");
-        QTest::newRow("some available") << QList<int>{1, 5, 16} << "Comm1: Comm5: Comm16:";
-        QTest::newRow("none available") << QList<int>{} << "None";
-    }
-    void initPorts()  // Comm3 is held, the rest missing
-    {
-        QFETCH(QList<int>, available);
-        TestRig rig;
-        for (int i = 1; i <= 16; ++i)
-            rig.comm.SetPort(i, available.contains(i) ? PortState::Available
-                                : i == 3              ? PortState::Held
-                                                      : PortState::Missing);
-        frmMain& form = rig.Make(false);
-        form.Init_Ports();
-        for (int i = 1; i <= 16; ++i) {
-            QCOMPARE(PortAvailable[i], available.contains(i));
-            QCOMPARE(rig.comm.OpenCount(i), available.contains(i) ? 1 : 0);
-        }
-        QVERIFY(!PortAvailable[0]);
-        QTEST(Shows(form).section(" | ", 2, 2), "menu");
-        QVERIFY(rig.comm.Frames().isEmpty() && !rig.comm.PortOpen());
-    }
-
     // Com_Open with the number it is given, on a port in the given state.
     void comOpen_data()
     {
@@ -191,8 +164,8 @@ private slots:
         rig.comm.ClearLog();
         form.cmdConnect->click();
         VerifyLog(rig.comm, "4:I close4");
-        QCOMPARE(Shows(form), QString("Connect slider CYCLE |  | Comm1: Comm2: Comm4:* Comm7: | OFF TRAD"));
-        QVERIFY(!form.Connected && form.lblHard->text().isEmpty() && form.lblFirm->text().isEmpty());
+        VerifyNotConnected(form);
+        QCOMPARE(Shows(form).section(" | ", 2), QString("Comm1: Comm2: Comm4:* Comm7: | OFF TRAD"));
     }
 
     // The answer to "V": through the receive filter (only "," to "Z"), up to
@@ -206,16 +179,17 @@ private slots:
         QTest::addColumn<double>("takes");      // seconds from "V" to the end of reading
         QTest::addColumn<int>("left");          // bytes left unread in the port
         using T = QList<double>;
-        QTest::newRow("whole") << QByteArray("V,QZ1234,A,1.05\r") << T{0} << "QZ1234" << "1.05" << 0.5 << 0;
+        const QByteArray whole = "V,QZ1234,A,1.05\r";
+        QTest::newRow("whole") << whole << T{0} << "QZ1234" << "1.05" << 0.5 << 0;
         QTest::newRow("blanks, lower case, LF before CR") << QByteArray("V,QZ 12ab34,A,1.0 5\n\r") << T{0.1}
                                                           << "QZ1234" << "1.05" << 0.5 << 0;
         QTest::newRow("firmware with commas, junk after CR") << QByteArray("V,QZ7,A,1.05,B\r\nJUNK") << T{0}
                                                              << "QZ7" << "1.05,B" << 0.5 << 5;
-        QTest::newRow("empty line first") << QByteArray("\rV,QZ1234,A,1.05\r") << T{0} << "" << "0.00" << 0.5 << 16;
-        QTest::newRow("before the read begins") << QByteArray("V,QZ1234,A,1.05\r") << T{0.45} << "QZ1234" << "1.05" << 0.5 << 0;
-        QTest::newRow("inside the read") << QByteArray("V,QZ1234,A,1.05\r") << T{0.65} << "QZ1234" << "1.05" << 0.65 << 0;
-        QTest::newRow("after the read") << QByteArray("V,QZ1234,A,1.05\r") << T{0.75} << "" << "0.00" << 0.7 << 0;
-        QTest::newRow("no CR") << QByteArray("V,QZ1234,A,1.05") << T{0.55} << "QZ1234" << "1.05" << 0.7 << 0;
+        QTest::newRow("empty line first") << "\r" + whole << T{0} << "" << "0.00" << 0.5 << 16;
+        QTest::newRow("before the read begins") << whole << T{0.45} << "QZ1234" << "1.05" << 0.5 << 0;
+        QTest::newRow("inside the read") << whole << T{0.65} << "QZ1234" << "1.05" << 0.65 << 0;
+        QTest::newRow("after the read") << whole << T{0.75} << "" << "0.00" << 0.7 << 0;
+        QTest::newRow("no CR") << whole.chopped(1) << T{0.55} << "QZ1234" << "1.05" << 0.7 << 0;
         QTest::newRow("cut by the end of the read") << QByteArray("V,QZ12|,A,1.05\r") << T{0.55, 0.75} << "QZ12" << ""
                                                     << 0.7 << 0;
         QTest::newRow("serial only") << QByteArray("V,QZ1234") << T{} << "QZ1234" << "";
@@ -291,22 +265,20 @@ private slots:
         VerifyLog(rig.comm, QString("open1 1: ~ 1:R 1:U ~ 1:H 0.108 1:H 1:V ~ close1 %1 open3 3: ~ 3:H ~ 3:H 3:V %2")
                                 .arg(sessionEnd ? "~" : "open2 2: ~ 2:H ~ 2:H 2:V ~ close2",
                                      meter ? "~ close3 open3 3:S 3:R 3:U" : ""));
-        QCOMPARE(rig.console.lines, sessionEnd ? QStringList{"qz-ruvude-zivo: Open Comms Port: Error Opening Comm2:9600,n,8,1"}
-                                               : QStringList{});
-        QCOMPARE(trace.Read().contains("MESSAGE \"Open Comms Port\" \"Error Opening Comm2:9600,n,8,1\""), sessionEnd);
+        const QString error = "Error Opening Comm2:9600,n,8,1";
+        const QString said = "qz-ruvude-zivo: Open Comms Port: " + error;
+        QCOMPARE(rig.console.lines, sessionEnd ? QStringList{said} : QStringList{});
+        QCOMPARE(trace.Read().contains("MESSAGE \"Open Comms Port\" \"" + error + "\""), sessionEnd);
         form.Form_Activate();  // returns at once: the program ends
         QVERIFY(QuitRequested && !rig.comm.PortOpen());
         QCOMPARE(rig.comm.Rescans(), 3);  // start-up, and the two probes of one Connect
     }
 
-    // Ports another program holds, met by a search. Comm2 and Comm3 have
-    // meters; something happens to Comm2 when it closes for the `close`-th
-    // time during Connect (0: at the click; 2: after the pass's
-    // probe; 3: as the search reopens it for the connection): another program holds
-    // it for `holdFor` s (0: another device is plugged in under its name).
-    // A hold that ends within the 100 ms grace (looked at every 10 ms) lets
-    // the search go on there; otherwise Comm2 is passed by without a byte or
-    // a box, said once in the trace, and the meter on Comm3 is connected.
+    // Ports another program holds, met by a search. Comm2 and Comm3 have meters; as Comm2 closes
+    // for the `close`-th time in Connect (0: at the click; 2: after the pass's probe; 3: as the search
+    // reopens it) another program holds it for `holdFor` s (0: another device is plugged in under its name).
+    // A hold that ends within the 100 ms grace (looked at every 10 ms) lets the search go on there;
+    // otherwise Comm2 is passed by without a byte or a box, said once in the trace, and Comm3 connected.
     void neighbours_data()
     {
         QTest::addColumn<int>("close");
