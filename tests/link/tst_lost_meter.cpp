@@ -1,6 +1,5 @@
-// A meter whose port goes away while connected (adapter pulled, meter off):
-// the window goes back to "Connect" without sending anything and says so
-// once. During a search a vanishing port is just a port without a meter.
+// A meter whose port goes away while connected (adapter pulled, meter off): the window goes back to "Connect" without
+// sending anything and says so once. During a search a vanishing port is just a port without a meter.
 #include "LinkTest.h"
 #include "TestRig.h"
 
@@ -10,8 +9,7 @@ using PortState = MemoryCommControl::PortState;
 
 namespace {
 
-// A meter that answers "V" and pulls its own plug once `vanishAt` frames have
-// reached the ports (0: never).
+// A meter that answers "V" and pulls its own plug once `vanishAt` frames have reached the ports (0: never).
 struct VanishingMeter : ScriptedMeter {
     using ScriptedMeter::ScriptedMeter;
     qsizetype vanishAt = 0;
@@ -29,9 +27,9 @@ class TestLostMeter : public QObject {
     Q_OBJECT
 
 private slots:
-    // Losses nobody is told of (any box would fail the test), on the row where Disconnect is pressed
-    // before the loss reached the window: a port (Comm1) that vanishes during the search is a port
-    // without a meter; and once Disconnect was pressed, there is nothing to tell.
+    // Losses nobody is told of (any box would fail the test), on the row where Disconnect is pressed before the loss
+    // reached the window: a port (Comm1) that vanishes during the search is a port without a meter; and once
+    // Disconnect was pressed, there is nothing to tell.
     void lossWhileConnected_data()
     {
         QTest::addColumn<QString>("action");  // what the user does once connected

@@ -1,7 +1,6 @@
 #pragma once
-// An in-memory serial control for tests: sixteen numbered ports that are
-// missing, available or held by another program, an optional scripted device
-// behind each, and a log of every open, close and write with its time.
+// An in-memory serial control for tests: sixteen numbered ports that are missing, available or held by another
+// program, an optional scripted device behind each, and a log of every open, close and write with its time.
 #include "link/CommControl.h"
 
 #include <QElapsedTimer>
@@ -15,8 +14,7 @@
 
 class MemoryCommControl;
 
-// Something plugged into a port: it sees each frame the program writes and
-// answers through MemoryCommControl::Send / ArriveAfter.
+// Something plugged into a port: it sees each frame the program writes and answers through Send / ArriveAfter.
 class MemoryDevice {
 public:
     virtual ~MemoryDevice() = default;
@@ -46,15 +44,13 @@ public:
     void Replug(int port) { ++m_slots.at(port).plugs; }
     // Device to program: into the receive buffer of the port open now.
     void Send(const QByteArray& bytes) { Deliver(bytes, m_port); }
-    // The same as a real line delivers: there once `seconds` have passed, whether or not
-    // events are processed meanwhile (seen by the next InBufferCount or Input).
+    // The same as a real line delivers: there once `seconds` have passed, whether or not events are processed
+    // meanwhile (seen by the next InBufferCount or Input).
     void ArriveAfter(double seconds, const QByteArray& bytes) { m_pending.insert({Now() + seconds, {bytes, m_port}}); }
-    // The device behind the open port goes away (adapter pulled): from now on
-    // writes go nowhere and nothing arrives; the loss is reported once, from
-    // the event loop, unless the port is closed first.
+    // The device behind the open port goes away (adapter pulled): from now on writes go nowhere and nothing arrives;
+    // the loss is reported once, from the event loop, unless the port is closed first.
     void Vanish();
-    // The device stops taking bytes (a stalled line): writes fail as the
-    // real control's do once its wait for room is over.
+    // The device stops taking bytes (a stalled line): writes fail as the real control's do after its wait for room.
     void Stall(bool stalled = true) { m_stalled = stalled; }
     // RescanPorts calls so far (each a walk of the system's port list).
     int Rescans() const { return m_rescans; }
@@ -172,8 +168,7 @@ private:
     QElapsedTimer m_clock;
 };
 
-// A meter as the program expects one: quiet after "H", answers "V" with its
-// identity line at once.
+// A meter as the program expects one: quiet after "H", answers "V" with its identity line at once.
 class ScriptedMeter : public MemoryDevice {
 public:
     explicit ScriptedMeter(QByteArray identity = "V,QZ1234,A,1.05\r") : identity(std::move(identity)) {}
