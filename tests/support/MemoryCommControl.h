@@ -59,17 +59,11 @@ public:
     std::function<void(const Event&)> onEvent;  // hears each event as it is logged
     void ClearLog() { m_events.clear(); }
     // Every write that reached an open port, one entry per Output call, and when.
-    QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, [](const Event& e) { return e.bytes; }); }
+    QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, Bytes); }
     QList<double> FrameTimes() const { return Of<double>(Event::Write, [](const Event& e) { return e.time; }); }
-    int OpenCount(int port) const
-    {
-        return int(Of<int>(Event::Open, [](const Event& e) { return e.port; }).count(port));
-    }
+    int OpenCount(int port) const { return int(Of<int>(Event::Open, [](auto& e) { return e.port; }).count(port)); }
     int DroppedWrites() const { return int(Of<int>(Event::DroppedWrite, [](const Event&) { return 0; }).size()); }
-    QList<QByteArray> FailedWrites() const
-    {
-        return Of<QByteArray>(Event::FailedWrite, [](const Event& e) { return e.bytes; });
-    }
+    QList<QByteArray> FailedWrites() const { return Of<QByteArray>(Event::FailedWrite, Bytes); }
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
     // The line settings last made, e.g. "9600,n,8,1 in 100 handshaking 0 input 1 RTS 1".
     QString Line() const
@@ -121,6 +115,7 @@ public:
 
 private:
     static bool Set(int& field, int value) { field = value; return true; }
+    static QByteArray Bytes(const Event& e) { return e.bytes; }
     void Log(const Event& event)
     {
         m_events.push_back(event);
