@@ -1,6 +1,5 @@
 #pragma once
-// Shared pieces of the link tests: the nominal waits and the window's two
-// connection states.
+// Shared pieces of the link tests: the nominal waits and the window's two connection states.
 #include "Shows.h"
 #include "Timing.h"
 #include "link/CommControl.h"
@@ -20,8 +19,7 @@ inline void VerifyConnected(frmMain& form, int port, const QString& serial, cons
     QCOMPARE(int(qzGlobals::PortNumber), port);
 }
 
-// As Disconnect leaves the window: of the meter's buttons only Connect on, no
-// identity shown or kept, the port closed.
+// As Disconnect leaves the window: of the meter's buttons only Connect on, no identity shown or kept, port closed.
 inline void VerifyNotConnected(frmMain& form)
 {
     QVERIFY(!form.Connected && !form.Comm1().PortOpen());

@@ -1,8 +1,5 @@
-// The production serial control over QSerialPort, on a pseudo-terminal that
-// QZ_SERIAL_PORTS makes Comm1, the test playing the device. Which device each
-// Comm number stands for. And how --list-ports judges and shows a device, for
-// the cases no test can make with real files (run as root, the tests cannot
-// be refused a device); the report itself runs in the command-line tests.
+// The production serial control over QSerialPort, on a pseudo-terminal that QZ_SERIAL_PORTS makes Comm1, the test
+// playing the device; which device each Comm number stands for; how --list-ports judges and shows a device.
 #include "Pty.h"
 #include "Timing.h"
 #include "link/DeviceGate.h"
@@ -36,9 +33,8 @@ struct Comm1 : Pty {
     Comm1() { qputenv(PortMap::OverrideVariable, name.toLocal8Bit()); }
 };
 
-// The system's own calls, each noted with whether the meter's 9600 baud was
-// still in force; a drain takes drainMs (-1: until the test lets it go, long
-// after the output was thrown away), and a full output queue takes nothing.
+// The system's own calls, each noted with whether the meter's 9600 baud was still in force; a drain takes drainMs
+// (-1: until the test lets it go, long after the output was thrown away), and a full output queue takes nothing.
 struct WatchedIo : TerminalIo {
     SystemTerminalIo real;
     int drainMs = 0;
@@ -77,10 +73,9 @@ class TestQtComm : public QObject {
     Q_OBJECT
 
 private slots:
-    // The line as the meter wants it; what the device said before the open
-    // is not read. Frames go to the device before Output returns, however
-    // much the meter has said that nobody read; bytes are counted without
-    // event processing too, and read one at a time, in order.
+    // The line as the meter wants it; what the device said before the open is not read. Frames go to the device
+    // before Output returns, however much the meter has said that nobody read; bytes are counted without event
+    // processing too, and read one at a time, in order.
     void framesLeaveWhateverHasArrived()
     {
         Comm1 pty;
@@ -115,13 +110,10 @@ private slots:
         }
     }
 
-    // Whether another program holds the device is learnt before it is
-    // opened: its flock, POSIX or open-file-description lock (whose owner
-    // /proc/locks does not show), a lock file of a live process in any of the
-    // usual formats, our own lock from another control. Such a device is not
-    // opened at all. Exclusive mode shows only to an open, which it refuses
-    // before the line is touched. A lock file of a process that has ended
-    // holds nothing.
+    // Whether another program holds the device is learnt before it is opened: its flock, POSIX or
+    // open-file-description lock (whose owner /proc/locks does not show), a lock file of a live process in any of the
+    // usual formats, our own lock from another control. Such a device is not opened at all. Exclusive mode shows only
+    // to an open, which it refuses before the line is touched. A lock file of a process that has ended holds nothing.
     void lookBeforeTouching_data()
     {
         QTest::addColumn<QString>("lock");
@@ -195,11 +187,9 @@ private slots:
         QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), -1);
     }
 
-    // Output waits at most 100 ms for room in the output queue. Closing
-    // drains the output while the meter's settings are still in force,
-    // throws away what has not left after 250 ms, and only then lets the
-    // device's old settings (4800 baud, handshaking) back and closes it,
-    // unlocked even while the drain still waits: it opens again at once.
+    // Output waits at most 100 ms for room in the output queue. Closing drains the output while the meter's settings
+    // are still in force, throws away what has not left after 250 ms, and only then lets the device's old settings
+    // (4800 baud, handshaking) back and closes it, unlocked even while the drain still waits: it opens again at once.
     void writeThenClose_data()
     {
         QTest::addColumn<int>("drainMs");
@@ -254,9 +244,7 @@ private slots:
         QTest::addColumn<bool>("windows");
         QTest::addColumn<QString>("device");
         const QString none = "<unset>";
-        QTest::newRow("USB first") << 1 << none << false << "/dev/ttyUSB2";
-        QTest::newRow("then ACM") << 3 << none << false << "/dev/ttyACM0";
-        QTest::newRow("then the rest") << 6 << none << false << "/dev/ttyS2";
+        QTest::newRow("in the order above") << 6 << none << false << "/dev/ttyS2";
         QTest::newRow("beyond the list") << 8 << none << false << "";
         QTest::newRow("Windows") << 3 << none << true << "COM3";
         QTest::newRow("override") << 3 << " /dev/pts/4,,/dev/pts/7 " << false << "/dev/pts/7";
@@ -274,13 +262,12 @@ private slots:
                                  "/dev/ttyACM0", "/dev/ttyUSB2"};
         QCOMPARE(PortMap::Ordered(system), (QStringList{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyACM1",
                                                         "/dev/rfcomm0", "/dev/ttyS2", "/dev/ttyS10"}));
-        QTEST(PortMap::Resolve(n, override == "<unset>" ? std::nullopt : std::optional<QString>(override), system, windows),
-              "device");
+        const auto given = override == "<unset>" ? std::nullopt : std::optional<QString>(override);
+        QTEST(PortMap::Resolve(n, given, system, windows), "device");
     }
 
-    // The system's list is walked once per reading, and every number comes
-    // from that reading: an adapter plugged in later takes no number until
-    // the next. A second name for one device is no port of its own.
+    // The system's list is walked once per reading, and every number comes from that reading: an adapter plugged in
+    // later takes no number until the next. A second name for one device is no port of its own.
     void oneReadingPerProbe()
     {
         qunsetenv(PortMap::OverrideVariable);
@@ -308,9 +295,8 @@ private slots:
         QCOMPARE(comm.DevicePath(), link);  // named as the map gives it
     }
 
-    // How --list-ports shows a device: what the system knows of it, its
-    // stable names, and what stands in the way, with the remedy that fits
-    // the group the device belongs to (root is never refused, so only here).
+    // How --list-ports shows a device: what the system knows of it, its stable names, and what stands in the way,
+    // with the remedy that fits the group the device belongs to (root is never refused, so only here).
     void portReportLine_data()
     {
         QTest::addColumn<Facts>("facts");
@@ -326,7 +312,9 @@ private slots:
             return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, group, holder};
         };
         const auto refused = [&](const Group& group) { return device(false, false, {}, group); };
-        const auto held = [&](std::optional<Holder> by) { return device(true, false, QSerialPort::PermissionError, {}, by); };
+        const auto held = [&](std::optional<Holder> by) {
+            return device(true, false, QSerialPort::PermissionError, {}, by);
+        };
         const QString at = "Comm2: /dev/ttyUSB0: ", denied = at + "permission denied (",
                       udev = ": ask your administrator for a udev rule that lets a group such as dialout use it)";
         const QStringList stable{"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
@@ -342,7 +330,8 @@ private slots:
         row("in its group since this login", refused({"dialout", true, true, false}),
             denied + "you are in the group dialout, but this login is older than that: log out and in again)");
         row("root's", refused({"root", false, false, false}), denied + "it belongs to root" + udev);
-        row("its group may not use it", refused({"tty", false, true, true}), denied + "the group tty may not use it" + udev);
+        row("its group may not use it", refused({"tty", false, true, true}),
+            denied + "the group tty may not use it" + udev);
         row("held by a program", held(Holder{"picocom", 4242}), at + "busy (held by picocom, pid 4242)");
         row("held, nobody seen", held(std::nullopt), at + "busy (held by another program)");
         row("gone since", device(true, false, QSerialPort::DeviceNotFoundError), at + "missing");
@@ -355,10 +344,9 @@ private slots:
         QTEST(Line(2, "/dev/ttyUSB0", info, facts), "line");
     }
 
-    // What sysfs tells without opening anything: the machine's serial ports
-    // (a built-in 8250 port only with a UART fitted, no virtual terminal), a
-    // USB device's facts, the driver, which plugging of a USB device a name
-    // leads to; and the stable names, the links that lead to the very device.
+    // What sysfs tells without opening anything: the machine's serial ports (a built-in 8250 port only with a UART
+    // fitted, no virtual terminal), a USB device's facts, the driver, which plugging of a USB device a name leads to;
+    // and the stable names, the links that lead to the very device.
     void fromSysfs()
     {
         QTemporaryDir dir;
@@ -393,8 +381,7 @@ private slots:
         QCOMPARE(ports, (QStringList{"/dev/ttyACM0 Meter Drift  1d6b:0104", "/dev/ttyS0    0000:0000",
                                      "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
 
-        // Which device a name leads to: the USB device above its terminal,
-        // whose device number changes at every plugging.
+        // Which device a name leads to: the USB device above its terminal, its device number new at every plugging.
         Pty pty, other;
         struct stat status {};
         QVERIFY(::stat(pty.name.toLocal8Bit().constData(), &status) == 0);

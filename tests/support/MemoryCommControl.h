@@ -1,20 +1,20 @@
 #pragma once
-// An in-memory serial control for tests: sixteen numbered ports that are
-// missing, available or held by another program, an optional scripted device
-// behind each, and a log of every open, close and write with its time.
+// An in-memory serial control for tests: sixteen numbered ports that are missing, available or held by another
+// program, an optional scripted device behind each, and a log of every open, close and write with its time.
 #include "link/CommControl.h"
 
 #include <QElapsedTimer>
 #include <QList>
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 class MemoryCommControl;
 
-// Something plugged into a port: it sees each frame the program writes and
-// answers through MemoryCommControl::Send / ArriveAfter.
+// Something plugged into a port: it sees each frame the program writes and answers through Send / ArriveAfter.
 class MemoryDevice {
 public:
     virtual ~MemoryDevice() = default;
@@ -38,24 +38,19 @@ public:
     {
         m_slots.at(port) = Slot{state, std::move(device)};
     }
-    // Another program (picocom, pid 4242) holds `port` for `seconds` from
-    // now, then lets it go; a Held port is held for ever.
+    // Another program (picocom, pid 4242) holds `port` for `seconds` from now; a Held port for ever.
     void HoldFor(int port, double seconds) { m_slots.at(port).heldUntil = Now() + seconds; }
     // Another device is plugged in under the port's name from now on.
     void Replug(int port) { ++m_slots.at(port).plugs; }
-    // Device to program: lands in the receive buffer if the port is open on
-    // `port` (or on whatever port is open, for port 0).
-    void Send(const QByteArray& bytes, int port = 0);
-    // Device to program, as a real line delivers: the bytes are in the receive
-    // buffer once `seconds` have passed, whether or not events are processed
-    // meanwhile (seen by the next InBufferCount or Input). For the port open now.
-    void ArriveAfter(double seconds, const QByteArray& bytes);
-    // The device behind the open port goes away (adapter pulled): from now on
-    // writes go nowhere and nothing arrives; the loss is reported once, from
-    // the event loop, unless the port is closed first.
+    // Device to program: into the receive buffer of the port open now.
+    void Send(const QByteArray& bytes) { Deliver(bytes, m_port); }
+    // The same as a real line delivers: there once `seconds` have passed, whether or not events are processed
+    // meanwhile (seen by the next InBufferCount or Input).
+    void ArriveAfter(double seconds, const QByteArray& bytes) { m_pending.insert({Now() + seconds, {bytes, m_port}}); }
+    // The device behind the open port goes away (adapter pulled): from now on writes go nowhere and nothing arrives;
+    // the loss is reported once, from the event loop, unless the port is closed first.
     void Vanish();
-    // The device stops taking bytes (a stalled line): writes fail as the
-    // real control's do once its wait for room is over.
+    // The device stops taking bytes (a stalled line): writes fail as the real control's do after its wait for room.
     void Stall(bool stalled = true) { m_stalled = stalled; }
     // RescanPorts calls so far (each a walk of the system's port list).
     int Rescans() const { return m_rescans; }
@@ -64,11 +59,11 @@ public:
     std::function<void(const Event&)> onEvent;  // hears each event as it is logged
     void ClearLog() { m_events.clear(); }
     // Every write that reached an open port, one entry per Output call, and when.
-    QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, [](const Event& e) { return e.bytes; }); }
+    QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, Bytes); }
     QList<double> FrameTimes() const { return Of<double>(Event::Write, [](const Event& e) { return e.time; }); }
-    int OpenCount(int port) const { return int(Of<int>(Event::Open, [](const Event& e) { return e.port; }).count(port)); }
+    int OpenCount(int port) const { return int(Of<int>(Event::Open, [](auto& e) { return e.port; }).count(port)); }
     int DroppedWrites() const { return int(Of<int>(Event::DroppedWrite, [](const Event&) { return 0; }).size()); }
-    QList<QByteArray> FailedWrites() const { return Of<QByteArray>(Event::FailedWrite, [](const Event& e) { return e.bytes; }); }
+    QList<QByteArray> FailedWrites() const { return Of<QByteArray>(Event::FailedWrite, Bytes); }
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
     // The line settings last made, e.g. "9600,n,8,1 in 100 handshaking 0 input 1 RTS 1".
     QString Line() const
@@ -93,12 +88,24 @@ public:
     bool PortOpen() const override { return m_open; }
     bool setRTSEnable(bool enable) override { m_rts = enable; return true; }
     Written Output(const QByteArray& bytes) override;
-    QByteArray Input() override;
+    QByteArray Input() override
+    {
+        DeliverDue();
+        const QByteArray out = m_rx.left(m_inputLen > 0 ? m_inputLen : m_rx.size());
+        m_rx.remove(0, out.size());
+        return out;
+    }
     int InBufferCount() override { DeliverDue(); return int(m_rx.size()); }
     QString DevicePath() const override { return QStringLiteral("/dev/mem%1").arg(m_port); }
     void setDeviceLostHandler(std::function<void()> handler) override { m_lostHandler = std::move(handler); }
     bool DeviceLost() const override { return m_lost; }
-    std::optional<DeviceAccess::Holder> LookForHolder() override;
+    std::optional<DeviceAccess::Holder> LookForHolder() override
+    {
+        const Slot& slot = m_slots.at(m_port);
+        if (slot.state == PortState::Held || slot.heldUntil > Now())
+            return DeviceAccess::Holder{QStringLiteral("picocom"), 4242};
+        return std::nullopt;
+    }
     std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
     QString Identity() const override
     {
@@ -108,7 +115,13 @@ public:
 
 private:
     static bool Set(int& field, int value) { field = value; return true; }
-    void Log(const Event& event);
+    static QByteArray Bytes(const Event& e) { return e.bytes; }
+    void Log(const Event& event)
+    {
+        m_events.push_back(event);
+        if (onEvent)
+            onEvent(event);
+    }
     template <typename T, typename F> QList<T> Of(Event::Kind kind, F field) const
     {
         QList<T> out;
@@ -117,41 +130,40 @@ private:
                 out << field(e);
         return out;
     }
+    // Into the receive buffer if the port is open on `port`; a full buffer drops the rest.
+    void Deliver(const QByteArray& bytes, int port)
+    {
+        if (m_open && !m_lost && port == m_port)
+            m_rx.append(bytes.left(std::max(0, m_bufferLimit - static_cast<int>(m_rx.size()))));
+    }
+    void DeliverDue()
+    {
+        for (const double now = Now(); !m_pending.empty() && m_pending.begin()->first <= now;) {
+            const auto [bytes, port] = m_pending.begin()->second;
+            m_pending.erase(m_pending.begin());
+            Deliver(bytes, port);
+        }
+    }
     struct Slot {
         PortState state = PortState::Missing;
         std::shared_ptr<MemoryDevice> device;
         double heldUntil = 0;  // on this control's clock
         int plugs = 0;
     };
-    std::optional<DeviceAccess::Holder> m_heldBy;
-    int m_openedPlugs = 0;
     std::array<Slot, 17> m_slots{};
     std::vector<Event> m_events;
+    std::multimap<double, std::pair<QByteArray, int>> m_pending;  // bytes on their way, by when they arrive
     QByteArray m_rx;
-    struct Pending {
-        double time;
-        QByteArray bytes;
-        int port;
-    };
-    std::vector<Pending> m_pending;
-    void DeliverDue();
-    int m_port = 1;
-    bool m_open = false;
-    bool m_lost = false;
-    bool m_stalled = false;
-    int m_rescans = 0;
+    std::optional<DeviceAccess::Holder> m_heldBy;
+    int m_openedPlugs = 0, m_port = 1, m_rescans = 0, m_bufferLimit = 1024, m_inputLen = 0, m_handshaking = -1;
+    bool m_open = false, m_lost = false, m_stalled = false, m_rts = false;
     std::function<void()> m_lostHandler;
     std::shared_ptr<int> m_alive = std::make_shared<int>();  // for reports still queued
-    int m_bufferLimit = 1024;
-    int m_inputLen = 0;
     QString m_settings;
-    int m_handshaking = -1;
-    bool m_rts = false;
     QElapsedTimer m_clock;
 };
 
-// A meter as the program expects one: quiet after "H", answers "V" with its
-// identity line at once.
+// A meter as the program expects one: quiet after "H", answers "V" with its identity line at once.
 class ScriptedMeter : public MemoryDevice {
 public:
     explicit ScriptedMeter(QByteArray identity = "V,QZ1234,A,1.05\r") : identity(std::move(identity)) {}
