@@ -104,7 +104,9 @@ class TestSoak : public QObject {
         reports.setProgram(QZ_PROGRAM_PATH);
         reports.setArguments({"--list-ports", "--ports", sweeping.device + ',' + dropping.device + ',' +
                                                              killed.device});
-        const auto again = connect(&reports, &QProcess::finished, this, [&] { reports.start(); }, Qt::QueuedConnection);
+        // Restarted from the event loop, by a call that goes with the process when it goes.
+        const auto again = connect(&reports, &QProcess::finished, &reports, [&reports] { reports.start(); },
+                                   Qt::QueuedConnection);
         reports.start();
 
         // A sweep, stopped by LEFT once a few of its frames have gone out.
