@@ -91,6 +91,24 @@ class TestSoak : public QObject {
         VERIFY_TIME(rx[2].first - rx[1].first, Nominal::HGap - 0.02, Nominal::HGap + Timing::Slack());
     }
 
+    // A sweep, with LEFT pressed once a few frames beyond the connect's five
+    // have gone out if `left`: whether it ended, as no sweep runs over 20 s.
+    bool Sweep(MeterSim& sim, bool left)
+    {
+        frmMain& f = *m_rig.form;
+        const QDeadlineTimer limit(20000);
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (limit.hasExpired())
+                f.StopSweep = true;
+            else if (left && !f.cmdSweep->isEnabled() && sim.Frames().size() > 8)
+                f.cmdLeft->click();
+        });
+        watch.start(10);
+        f.cmdSweep->click();  // returns when the sweep ends
+        return !limit.hasExpired();
+    }
+
     void Round(int r)
     {
         frmMain& f = *m_rig.form;
@@ -102,8 +120,8 @@ class TestSoak : public QObject {
         reports.setProcessEnvironment(NoDisplayEnvironment());
         reports.setStandardOutputFile(QProcess::nullDevice());
         reports.setProgram(QZ_PROGRAM_PATH);
-        reports.setArguments({"--list-ports", "--ports", sweeping.device + ',' + dropping.device + ',' +
-                                                             killed.device});
+        reports.setArguments({"--list-ports", "--ports", QStringList{sweeping.device, dropping.device,
+                                                                     killed.device}.join(',')});
         // Restarted from the event loop, by a call that goes with the process when it goes.
         const auto again = connect(&reports, &QProcess::finished, &reports, [&reports] { reports.start(); },
                                    Qt::QueuedConnection);
@@ -111,25 +129,14 @@ class TestSoak : public QObject {
 
         // A sweep, stopped by LEFT once a few of its frames have gone out.
         Connect(sweeping, QString("QZW%1").arg(r), "2.0");
-        QTimer watch;
-        const QDeadlineTimer limit(20000);
-        connect(&watch, &QTimer::timeout, this, [&] {
-            if (limit.hasExpired())
-                f.StopSweep = true;
-            else if (!f.cmdSweep->isEnabled() && sweeping.Frames().size() > 8)  // a few beyond the connect's 5
-                f.cmdLeft->click();
-        });
-        watch.start(10);
-        f.cmdSweep->click();  // returns when the sweep ends
-        watch.stop();
-        QVERIFY(!limit.hasExpired());
+        QVERIFY(Sweep(sweeping, true));
         QVERIFY(sweeping.WaitFor([&] { return sweeping.Frames().last() == "N0C6"; }));
         f.cmdConnect->click();
 
         // The line dropped in the middle of a sweep (connecting takes five
         // frames: "", "H", "H", "V", "S"), and a meter unplugged while idle.
         Connect(dropping, QString("QZD%1").arg(r), "4.0");
-        Lose(dropping, [&] { f.cmdSweep->click(); });  // returns once the loss has ended it
+        Lose(dropping, [&] { QVERIFY(Sweep(dropping, false)); });  // the loss ends it
         QVERIFY(dropping.WaitFor([&] { return !dropping.Entries("DROP").isEmpty(); }));
         QCOMPARE(dropping.Frames().size(), 12);
         Connect(killed, QString("QZK%1").arg(r), "3.0");
