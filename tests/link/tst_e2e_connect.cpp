@@ -40,8 +40,8 @@ private slots:
         // Both ports were read for the whole 0.2 s: from "V" to the close that follows, 0.7 s.
         for (MeterSim* sim : {&late, &unended}) {
             QVERIFY(sim->WaitFor([&] { return sim->Entries("CLOSE").size() >= 4; }));
-            const double v = sim->Entries("RX").at(3).first;
-            VERIFY_TIME(sim->Entries("CLOSE").at(3).first - v, 0.7 - 0.02, 0.7 + Timing::Slack());
+            const double v = sim->Entries("RX").value(3).first;
+            VERIFY_TIME(sim->Entries("CLOSE").value(3).first - v, 0.7 - 0.02, 0.7 + Timing::Slack());
         }
     }
 
