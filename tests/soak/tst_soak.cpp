@@ -121,10 +121,8 @@ class TestSoak : public QObject {
         reports.setProcessEnvironment(NoDisplayEnvironment());
         reports.setStandardOutputFile(QProcess::nullDevice());
         reports.setProgram(QZ_PROGRAM_PATH);
-        const auto reportOn = [&reports](const MeterSim& sim) {  // the device about to be searched
-            reports.setArguments({"--list-ports", "--ports", sim.device});
-        };
-        reportOn(sweeping);
+        reports.setArguments({"--list-ports", "--ports", QStringList{sweeping.device, dropping.device,
+                                                                     killed.device}.join(',')});
         // Restarted from the event loop, by a call that goes with the process when it goes.
         const auto again = connect(&reports, &QProcess::finished, &reports, [&reports] { reports.start(); },
                                    Qt::QueuedConnection);
@@ -138,12 +136,10 @@ class TestSoak : public QObject {
 
         // The line dropped in the middle of a sweep (connecting takes five
         // frames: "", "H", "H", "V", "S"), and a meter unplugged while idle.
-        reportOn(dropping);
         Connect(dropping, QString("QZD%1").arg(r), "4.0");
         Lose(dropping, [&] { QVERIFY(Sweep(dropping, false)); });  // the loss ends it
         QVERIFY(dropping.WaitFor([&] { return !dropping.Entries("DROP").isEmpty(); }));
         QCOMPARE(dropping.Frames().size(), 12);
-        reportOn(killed);
         Connect(killed, QString("QZK%1").arg(r), "3.0");
         Lose(killed, [&] {
             killed.process.kill();
