@@ -1,13 +1,16 @@
-// Connect end to end: the main window on the real serial control, over a
-// pseudo-terminal to a meter-sim process. What the program sent, and when, is
-// read from the simulator's log.
+// Connect end to end over meter-sim pseudo-terminals: the main window on the
+// real serial control, and the program as processes of their own beside other
+// instances and other serial programs. What the program sent, and when, is
+// read from the simulators' logs; what it opened, from its system calls.
 #include "LinkTest.h"
-#include "TraceFile.h"
+#include "NoDisplayRun.h"
 #include "e2e/E2eRig.h"
-#include "link/TracingCommControl.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <deque>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -37,74 +40,97 @@ private slots:
         // Both ports were read for the whole 0.2 s: from "V" to the close that follows, 0.7 s.
         for (MeterSim* sim : {&late, &unended}) {
             QVERIFY(sim->WaitFor([&] { return sim->Entries("CLOSE").size() >= 4; }));
-            const double v = sim->Entries("RX").at(3).first;
-            VERIFY_TIME(sim->Entries("CLOSE").at(3).first - v, 0.7 - 0.02, 0.7 + Timing::Slack());
+            const double v = sim->Entries("RX").value(3).first;
+            VERIFY_TIME(sim->Entries("CLOSE").value(3).first - v, 0.7 - 0.02, 0.7 + Timing::Slack());
         }
     }
 
-    // The simulator drops the line in the middle of a sweep: the window lets
-    // the meter go and says so once, naming the device. (Killed while idle:
-    // the soak, every round.)
-    void lineDroppedMidSweep()
+    // Comm1's meter is held by another program's flock: the port report,
+    // the start-up probe and every search pass only look at it (a stat and
+    // /proc/locks, no open), name its holder, and leave it without a byte.
+    void heldPortIsNeverOpened_data()
     {
-        MeterSim sim({"--drop-after", "12"});  // connecting takes five frames: "", "H", "H", "V", "S"
-        E2eRig rig;
-        frmMain& form = rig.Make({sim.device});
-        rig.messages.Expect({QString("Lost the meter on Comm1 (%1): it was unplugged or switched off. "
-                                     "Plug it back in and press Connect.").arg(sim.device), "qz Ruvude Zivo"});
-        form.cmdConnect->click();
-        VerifyConnected(form, 1, "QZ1234", "1.05");
-        form.cmdSweep->click();  // returns once the loss has ended it
-        QVERIFY(sim.WaitFor([&] { return !sim.Entries("DROP").isEmpty(); }));
-        QCOMPARE(sim.Frames().size(), 12);
-        VerifyNotConnected(form);
-        QVERIFY(!form.mnuSourcePortComm[1]->isChecked());
-        QTest::qWait(200);
-        QCOMPARE(rig.messages.shown.size(), 1);
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("out");  // {held} {free}: the devices; {pid}: this test's
+        QTest::newRow("--list-ports") << QStringList{"--list-ports"}
+                                      << "Comm1: {held}: busy (held by tst_e2e_connect, pid {pid})\n"
+                                         "Comm2: {free}: ok\n";
+        QTest::newRow("--run") << QStringList{"--run", "-"}
+                               << "{t} 1 busy Comm1 {held} holder=\"tst_e2e_connect\" pid={pid}\n{t} 1 found Comm2 "
+                                  "{free} serial=QZ0002 firmware=1.05\n{t} 1 connect\n{t} 1 end status=0 "
+                                  "serial=QZ0002 firmware=1.05 elapsed={t}\n";
+    }
+    void heldPortIsNeverOpened()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, out);
+        MeterSim held({"--serial", "QZ0001"}), free({"--serial", "QZ0002"});
+        const int holder = ::open(held.device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+        QTemporaryDir dir;
+        QProcess run;
+        // LeakSanitizer cannot work under ptrace: a sanitized build checks its leaks in the runs without strace.
+        run.setProcessEnvironment(
+            NoDisplayEnvironment({{"ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + ":detect_leaks=0"}}));
+        run.start("strace", QStringList{"-f", "-qq", "-e", "trace=%file,%desc", "-o", dir.filePath("calls"),
+                                        QZ_PROGRAM_PATH, "--ports", held.device + "," + free.device} + args);
+        run.write("connect\n");
+        run.closeWriteChannel();
+        QVERIFY(run.waitForFinished(60000));
+        ::close(holder);
+        out.replace("{held}", held.device).replace("{free}", free.device)
+            .replace("{pid}", QString::number(QCoreApplication::applicationPid()));
+        const QString said = QString::fromLocal8Bit(run.readAllStandardOutput());
+        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(out).replace("\\{t\\}", "[0-9.]+") + "$")
+                     .match(said).hasMatch(), qPrintable(said + run.readAllStandardError()));
+        QFile file(dir.filePath("calls"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString calls = QString::fromLocal8Bit(file.readAll());
+        const auto opened = [&calls](const QString& device) {  // a call naming it, but for looking at it
+            return calls.contains(QRegularExpression(
+                "^\\d+ +(?!(newfstatat|statx|l?stat|readlink(at)?|access|faccessat2?)\\()\\w+\\(.*\"" +
+                    QRegularExpression::escape(device) + '"', QRegularExpression::MultilineOption));
+        };
+        QVERIFY2(opened(free.device) && !opened(held.device), qPrintable(calls));
+        QCOMPARE(held.Frames(), QStringList());
     }
 
-    // Connect, LEFT and Disconnect, traced: the window shows the meter, the
-    // trace holds what the simulator saw, frame for frame, open for open, on
-    // the same clock, and the frames keep their spacing.
-    void connectShowsTheMeterAndTheTraceMatchesTheSimulatorsLog()
+    // Eight instances at once, each given the same eight meters, three
+    // rounds: each finds a meter of its own (a port another instance holds
+    // is passed by, not an error), every meter is selected once a round and let go.
+    void eightInstancesShareEightMeters()
     {
-        MeterSim sim({"--serial", "QZ4711", "--firmware", "2.03,B"});
-        TraceFile trace;
-        QtCommControl port;  // outlives the window, which lets go of it as it closes
-        TracingCommControl traced(port, *trace.get());
-        E2eRig rig;
-        rig.platform.comm = &traced;
-        rig.platform.trace = trace.get();
-        frmMain& form = rig.Make({sim.device});
-        form.cmdConnect->click();
-        QCOMPARE(Shows(form), QString("Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ4711 "
-                                      "Firmware Version: 2.03,B | Comm1:* | OFF TRAD"));
-        form.cmdLeft->click();
-        form.cmdConnect->click();
-        VerifyNotConnected(form);
-
-        rig.form.reset();  // nothing more for the trace
-        QMap<QString, QList<std::pair<double, QString>>> events;  // kind: (time, rest) as MeterSim::Entries
-        for (const QString& line : trace.Read().split('\n', Qt::SkipEmptyParts))
-            events[line.section(' ', 1, 1)].append({line.section(' ', 0, 0).toDouble(), line.section(' ', 2)});
-        QVERIFY(sim.WaitFor([&] { return sim.Entries("CLOSE").size() == events["CLOSE"].size(); }));
-
-        QStringList sent;
-        for (const auto& [time, quoted] : events["TX"])
-            sent << quoted.mid(1, quoted.size() - 4);  // without the quotes and the \r
-        QCOMPARE(sent, (QStringList{"", "H", "H", "V", "S", "N0C6", "I"}));
-        QCOMPARE(sim.Frames(), sent);
-        QCOMPARE(events["RX"].size(), 1);
-        QCOMPARE(events["RX"][0].second, sim.Entries("TX")[0].second);
-        QCOMPARE(events["OPEN"].size(), sim.Entries("OPEN").size());
-        QCOMPARE(events["OPEN"][0].second, "Comm1 " + sim.device);
-        QCOMPARE(events["IDENTITY"].value(0).second, QString("Comm1 serial=\"QZ4711\" firmware=\"2.03,B\""));
-        // Stamped just before it left, each frame reaches the simulator a moment later.
-        const auto rx = sim.Entries("RX");
-        for (qsizetype i = 0; i < rx.size(); ++i)
-            VERIFY_TIME(rx[i].first - events["TX"][i].first, 0.0, Timing::Slack(0.1));
-        VERIFY_TIME(rx[1].first - rx[0].first, Nominal::QuietWait - 0.02, Nominal::QuietWait + Timing::Slack());
-        VERIFY_TIME(rx[2].first - rx[1].first, Nominal::HGap - 0.02, Nominal::HGap + Timing::Slack());
+        std::deque<MeterSim> sims;
+        QStringList devices, serials;
+        for (int i = 1; i <= 8; ++i) {
+            serials << QString("QZ000%1").arg(i);
+            devices << sims.emplace_back(QStringList{"--serial", serials.last()}).device;
+        }
+        for (int round = 1; round <= 3; ++round) {
+            QProcess runs[8];
+            for (QProcess& run : runs) {
+                run.setProcessEnvironment(NoDisplayEnvironment());
+                run.start(QZ_PROGRAM_PATH, {"--run", "-", "--ports", devices.join(',')});
+                run.write("connect\nexpect serial QZ*\nleft\n");
+                run.closeWriteChannel();
+                run.waitForBytesWritten(5000);  // all at once, not each as its end is awaited
+            }
+            QStringList found;
+            for (QProcess& run : runs) {
+                QVERIFY(run.waitForFinished(60000));
+                const QString out = QString::fromLocal8Bit(run.readAllStandardOutput() + run.readAllStandardError());
+                QVERIFY2(run.exitCode() == 0 && !out.contains("Error Opening"), qPrintable(out));
+                found << out.section(" end status=0 serial=", 1).section(' ', 0, 0);
+            }
+            found.sort();
+            QCOMPARE(found, serials);
+            for (MeterSim& sim : sims) {
+                QVERIFY(sim.WaitFor([&] { return sim.Frames().count("S") >= round && sim.Frames().endsWith("U"); }));
+                const QStringList frames = sim.Frames();
+                QVERIFY2(frames.count("S") == round && frames.mid(frames.size() - 3) == (QStringList{"N0C6", "R", "U"}),
+                         qPrintable(QString("round %1, %2: %3").arg(round).arg(sim.device, frames.join(' '))));
+            }
+        }
     }
 };
 

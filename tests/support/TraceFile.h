@@ -1,6 +1,6 @@
 #pragma once
-// A line trace into a file of the test's own, read back once every line
-// queued for it has been written (which ends the trace).
+// A line trace into a file of the test's own, read back as far as it is
+// written, or once every line queued for it has been (which ends the trace).
 #include "link/LineTrace.h"
 
 #include <QFile>
@@ -18,10 +18,14 @@ struct TraceFile {
     {
     }
     LineTrace* get() const { return trace.get(); }
+    QString Written() const
+    {
+        QFile file(dir.filePath("trace"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
     QString Read()
     {
         trace.reset();
-        QFile file(dir.filePath("trace"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return Written();
     }
 };

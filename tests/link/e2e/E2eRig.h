@@ -15,8 +15,20 @@
 #include <functional>
 #include <memory>
 
-// A simulated meter: its device path is the first line of its output, then
-// one log line per event, "<monotonic seconds> <kind> <rest>".
+using LogEntries = QList<std::pair<double, QString>>;  // (time, rest)
+
+// The lines of one kind in a log of lines "<monotonic seconds> <kind> <rest>",
+// as meter-sim's log and the line trace are.
+inline LogEntries EntriesOf(const QStringList& log, const QString& kind)
+{
+    LogEntries out;
+    for (const QString& line : log)
+        if (line.section(' ', 1, 1) == kind)
+            out.append({line.section(' ', 0, 0).toDouble(), line.section(' ', 2)});
+    return out;
+}
+
+// A simulated meter: its device path is the first line of its output, then its log.
 struct MeterSim {
     QProcess process;
     QString device;
@@ -25,8 +37,9 @@ struct MeterSim {
     explicit MeterSim(const QStringList& options)
     {
         process.start(QStringLiteral(METER_SIM_PATH), options);
-        while (device.isEmpty() && process.waitForReadyRead(10000))
-            Entries({});
+        while (!process.canReadLine() && process.waitForReadyRead(10000))
+            continue;
+        device = QString::fromLatin1(process.readLine()).trimmed();
     }
     ~MeterSim()
     {
@@ -34,20 +47,11 @@ struct MeterSim {
         process.waitForFinished(5000);
     }
     // The lines of one kind as (time, rest), after reading what has come.
-    QList<std::pair<double, QString>> Entries(const QString& kind)
+    LogEntries Entries(const QString& kind)
     {
-        while (process.canReadLine()) {
-            const QString line = QString::fromLatin1(process.readLine()).trimmed();
-            if (device.isEmpty())
-                device = line;
-            else
-                log << line;
-        }
-        QList<std::pair<double, QString>> out;
-        for (const QString& l : log)
-            if (l.section(' ', 1, 1) == kind)
-                out.append({l.section(' ', 0, 0).toDouble(), l.section(' ', 2)});
-        return out;
+        while (process.canReadLine())
+            log << QString::fromLatin1(process.readLine()).trimmed();
+        return EntriesOf(log, kind);
     }
     QStringList Frames()  // the frames received, without their CR
     {
