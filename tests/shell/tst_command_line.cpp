@@ -1,6 +1,6 @@
 // The command line as a user meets it: the program run as its own process
 // with no display (its output, exit status and what it did to a simulated
-// meter), and the man pages against --help. And
+// meter), a traced window run, and the man pages against --help. And
 // meter-sim as the meter on a terminal that already exists (--device), the
 // way the VM stage puts it on the host end of QEMU's adapter.
 #include "../link/e2e/E2eRig.h"
@@ -172,6 +172,31 @@ private slots:
             QVERIFY(help.status == 0 && Options(help.out).size() >= 5);
             QCOMPARE(Options(text.section("\n.SH OPTIONS\n", 1).section("\n.SH ", 0, 0)), Options(help.out));
         }
+    }
+
+    // A window run traced to standard error. The process is killed, not
+    // ended: every line traced so far is there all the same.
+    void windowRunTracesToStandardError()
+    {
+        Pty pty;
+        QProcess process;
+        process.setProcessEnvironment(NoDisplayEnvironment({{"QT_QPA_PLATFORM", "offscreen"}}));
+        process.setReadChannel(QProcess::StandardError);
+        process.start(Program, {"--ports", pty.name, "--trace", "-"});
+        QString err;
+        for (QDeadlineTimer limit(20000); !err.contains("CLOSE") && !limit.hasExpired(); process.waitForReadyRead(100))
+            err += QString::fromLocal8Bit(process.readAllStandardError());
+        process.kill();
+        process.waitForFinished();
+        QStringList events;  // the trace's lines without their stamps
+        static const QRegularExpression stamped("^\\d+\\.\\d{6} (.*)$", QRegularExpression::MultilineOption);
+        for (const auto& match : stamped.globalMatch(err))
+            events << match.captured(1);
+        const QString wall = " wall=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d\n";
+        const QString port = QRegularExpression::escape(" Comm1 " + pty.name);
+        const QRegularExpression trace("^START " + QRegularExpression::escape(Version) + wall + "OPEN" + port +
+                                       "\nCLOSE" + port + "$");
+        QVERIFY2(trace.match(events.join('\n')).hasMatch(), qPrintable(err));
     }
 
     // meter-sim --device answers on the far end of a pseudo-terminal made
