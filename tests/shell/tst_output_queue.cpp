@@ -24,11 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-OutputQueue::Deadline In(std::chrono::milliseconds ms)
-{
-    return std::chrono::steady_clock::now() + ms;
-}
-
 // The end of a run whose output lost two lines, as written.
 QByteArray End(EventReport::Format format)
 {
@@ -75,7 +70,7 @@ private slots:
         QByteArray got = pipe.Drain(300);
         QCOMPARE(got, kept + last + "lost 1515 from 10485 on -10485\n");
         lines.Write("after\n");
-        QVERIFY(queue->Finish(In(5000ms)));
+        QVERIFY(queue->Finish(std::chrono::steady_clock::now() + 5000ms));
         QCOMPARE(pipe.Drain(), QByteArray("after\n"));
     }
 
@@ -117,7 +112,7 @@ private slots:
         }
         QElapsedTimer took;
         took.start();
-        const bool all = queue.Finish(In(OutputQueue::DefaultLimit));
+        const bool all = queue.Finish(std::chrono::steady_clock::now() + OutputQueue::DefaultLimit);
         const double seconds = took.elapsed() / 1000.0;
         reader.join();
         ::close(fd);
