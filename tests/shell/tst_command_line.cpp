@@ -64,7 +64,7 @@ private slots:
         QVERIFY(script.open(QIODevice::WriteOnly) && script.write("connect\n# fine so far\nwait soon\nleft") > 0);
     }
 
-    // The report of a failing output too: one whose reader has gone ends quietly, as coreutils end (by
+    // Also on a standard output that fails: one whose reader has gone ends quietly, as coreutils end (by
     // SIGPIPE, or without a word where SIGPIPE was ignored at start); any other write error is said, with a
     // status of its own, also on a standard output closed at start. A port it had open is let go all the same.
     void runsWithoutADisplay_data()
