@@ -29,9 +29,8 @@ private slots:
                                                // stalls for good (until the signal)
         QTest::addColumn<QString>("sent");     // signals sent one straight after the other; "HUP~": ignored at start
         QTest::addColumn<QString>("last");     // the last frames the meter got
-        const auto row = [](const char* name, const char* clicks, const char* state, const char* sent, const char* last) {
-            QTest::newRow(name) << clicks << state << sent << last;
-        };
+        const auto row = [](const char* name, const char* clicks, const char* state, const char* sent,
+                            const char* last) { QTest::newRow(name) << clicks << state << sent << last; };
         row("SIGTERM then SIGINT in a sweep", "connect sweep", "sweep", "TERM INT", "R U");
         row("SIGINT, box up", "connect", "box", "INT", "");
         row("SIGHUP ignored at start, then SIGTERM", "connect", "idle", "HUP~ TERM", "R U");
@@ -50,7 +49,8 @@ private slots:
         QFETCH(QString, sent);
         QFETCH(QString, last);
         MeterSim meter(clicks.contains("pause") ? QStringList{"--talks"} : QStringList{});
-        const bool ignoresHup = sent.startsWith("HUP~"), stalls = state.contains("stalled"), read = state.endsWith("read");
+        const bool ignoresHup = sent.startsWith("HUP~"), stalls = state.contains("stalled");
+        const bool read = state.endsWith("read");
         QProcess program;
         program.setProcessEnvironment(NoDisplayEnvironment(
             {{"QZ_SERIAL_PORTS", meter.device}, {"DRIVEN_CLICKS", clicks}, {"QT_QPA_PLATFORM", "offscreen"}}));
@@ -92,7 +92,7 @@ private slots:
         if (state == "box")
             return;
         const QStringList tail = last.split(' ');
-        QVERIFY(meter.WaitFor([&] { return !meter.Entries("CLOSE").isEmpty() && meter.Frames().endsWith(tail.last()); }));
+        QVERIFY(meter.WaitFor([&] { return meter.Entries("CLOSE").size() && meter.Frames().endsWith(tail.last()); }));
         const QStringList frames = meter.Frames();
         QCOMPARE(frames.mid(frames.size() - tail.size()), tail);
         QCOMPARE(frames.count("R"), tail.count("R"));
