@@ -1,19 +1,78 @@
-// The main window as a technician first sees it, and the ways out of it: Exit,
-// File/Exit, the close box, and Exit after the About window.
+// The main window as a technician first sees it; the ways out of it: Exit,
+// File/Exit, the close box, and Exit after the About window; the session file
+// qz_upgrade.cfg (bytes written, read back, kept when a save fails); and the
+// waits (their length, the window staying alive inside them).
 #include "TestRig.h"
+#include "Timing.h"
 #include "face/PictureBox.h"
+#include "shell/Delays.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 
+#include <cmath>
+#ifdef Q_OS_LINUX
+#include <sys/fsuid.h>
+#else
+static int setfsuid(int) { return 0; }
+#endif
+
+using namespace qzGlobals;
 using Port = MemoryCommControl::PortState;
+
+namespace {
+
+const QByteArray Tail = QByteArray("\"\"\r\n").repeated(10);  // the session file's ten reserved records
+const QByteArray Saved = "4\r\n" + Tail;                      // in the program's folder
+
+QByteArray Read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QFile::ReadOnly) ? f.readAll() : "none";
+}
+bool Write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QFile::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Reads like a "seconds since midnight" timer that wraps at 86400, starting
+// `before` seconds short of midnight; counts how often it is read.
+class MidnightClock final : public Clock {
+public:
+    explicit MidnightClock(double before) : m_offset(86400.0 - before) {}
+    double Timer() override
+    {
+        ++reads;
+        return std::fmod(m_base.Timer() + m_offset, 86400.0);
+    }
+    long reads = 0;
+
+private:
+    MonotonicClock m_base;
+    double m_offset;
+};
+
+}  // namespace
 
 class TestWindow : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_app, m_current;  // the program's folder, and another one made current
     static QRect Twips(int l, int t, int w, int h) { return {l / 15, t / 15, w / 15, h / 15}; }
+    static QString File(const QTemporaryDir& dir) { return dir.filePath("qz_upgrade.cfg"); }
+    // The window not loaded; a session file in the program's folder, none in the current one.
+    void MakeForConfig(TestRig& rig)
+    {
+        QVERIFY(Write(File(m_app), Saved) && QDir::setCurrent(m_current.path()));
+        QFile::remove(File(m_current));
+        rig.Make(false);
+        AppFolder = m_app.path();
+    }
 
 private slots:
     void atStart()
@@ -29,14 +88,13 @@ private slots:
         QVERIFY(f.cmdExit->isEnabled() && f.Label1->isVisible());
         QCOMPARE(f.cmdExit->toolTip(), QString("Quit VA3"));
         QStringList captions;
-        for (QAbstractButton* b : QList<QAbstractButton*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple,
-                                                          f.optLIN, f.optLUT, f.cmdCycle, f.cmdExit})
-            captions << b->text();
-        for (QLabel* l : {f.Label1, f.lblInfo, f.lblSerialNum, f.lblHard, f.lblFw, f.lblFirm, f.lblTitle})
-            captions << l->text();
+        for (QWidget* w : QList<QWidget*>{f.cmdLeft, f.cmdSweep, f.cmdRight, f.optTrad, f.optSimple, f.optLIN,
+                                          f.optLUT, f.cmdCycle, f.cmdExit, f.Label1, f.lblInfo, f.lblSerialNum,
+                                          f.lblHard, f.lblFw, f.lblFirm, f.lblTitle, f.Frame1, f.Frame2})
+            captions << w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString();
         QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/"
-                                             "Meter Serial Number:/QZ/Firmware Version:/x.xx/Searching for meter"));
-        QCOMPARE(f.Frame1->title() + "/" + f.Frame2->title(), QString("Scale Type/Calibration"));
+                                             "Meter Serial Number:/QZ/Firmware Version:/x.xx/Searching for meter/"
+                                             "Scale Type/Calibration"));
         QVERIFY(rig.comm.Events().empty());
 
         QCOMPARE(f.centralWidget()->size(), QSize(777, 434));
@@ -80,30 +138,26 @@ private slots:
 
     void exitPaths_data()
     {
-        QTest::addColumn<int>("path");
+        QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("portOpen");
-        for (bool open : {true, false}) {
-            QTest::addRow("button, port %s", open ? "open" : "closed") << 0 << open;
-            QTest::addRow("menu, port %s", open ? "open" : "closed") << 1 << open;
-            QTest::addRow("close box, port %s", open ? "open" : "closed") << 2 << open;
-        }
-        QTest::addRow("button after the About window") << 3 << true;
+        for (bool open : {true, false})
+            for (const char* path : {"button", "menu", "close box"})
+                QTest::addRow("%s, port %s", path, open ? "open" : "closed") << path << open;
+        QTest::addRow("button after the About window") << "about" << true;
     }
     void exitPaths()
     {
-        QFETCH(int, path);
+        QFETCH(QString, path);
         QFETCH(bool, portOpen);
         TestRig rig;
         frmMain& f = rig.Make();
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         rig.comm.SetPort(2, Port::Available);
-        QVERIFY(rig.comm.setCommPort(2));
-        if (portOpen)
-            QVERIFY(rig.comm.setPortOpen(true));
+        QVERIFY(rig.comm.setCommPort(2) && (!portOpen || rig.comm.setPortOpen(true)));
         QString about;
         QTimer::singleShot(20, &f, [&] {
-            if (path == 3) {  // Help/About, closed with its OK button
+            if (path == "about") {  // Help/About, closed with its OK button
                 QTimer::singleShot(0, &f, [&] {
                     QWidget* w = QApplication::activeModalWidget();
                     about = w ? w->windowTitle() : "no modal window";
@@ -112,19 +166,115 @@ private slots:
                 });
                 f.mnuhelpAbout->trigger();  // returns when the window has closed
             }
-            if (path == 0 || path == 3)
-                QTest::mouseClick(f.cmdExit, Qt::LeftButton);
-            else if (path == 1)
+            if (path == "menu")
                 f.mnuExit->trigger();
-            else
+            else if (path == "close box")
                 f.close();
+            else
+                QTest::mouseClick(f.cmdExit, Qt::LeftButton);
         });
         f.Form_Activate();  // the main loop returns only once the program is to end
-        QCOMPARE(about, path == 3 ? QString("About qz Ruvude Zivo") : QString());
+        QCOMPARE(about, path == "about" ? QString("About qz Ruvude Zivo") : QString());
         QVERIFY(qzGlobals::QuitRequested);
         QVERIFY(!rig.comm.PortOpen());
         QCOMPARE(rig.comm.Frames().join(), portOpen ? QByteArray("\x52\x0D\x55\x0D", 4) : QByteArray());
         QCOMPARE(rig.comm.DroppedWrites(), 0);
+    }
+
+    void loadSessionFromTheCurrentFolder_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<int>("port");
+        QTest::newRow("only the port") << QByteArray("5") << false << 0;
+        QTest::newRow("one line") << QByteArray("7,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"") << true << 7;
+        QTest::newRow("more than eleven fields") << ("+2\r\n" + Tail + "junk\r\n\"more\",99\r\n") << true << 2;
+        QTest::newRow("not a number") << ("3x\r\n" + Tail) << false << 0;
+        QTest::newRow("above 16 bits") << ("32768\r\n" + Tail) << false << 0;
+    }
+    void loadSessionFromTheCurrentFolder()
+    {
+        QFETCH(QByteArray, contents);
+        TestRig rig;
+        MakeForConfig(rig);
+        QVERIFY(Write(File(m_current), contents));
+        SavedPort = 11;
+        QTEST(rig.form->Load_Config(), "result");
+        QTEST(int(SavedPort), "port");
+    }
+
+    void saveSession_data()
+    {
+        QTest::addColumn<int>("folder");  // the program's folder: 0 writable, 1 read-only, 2 gone
+        QTest::newRow("saved in the program's folder") << 0;
+        QTest::newRow("read-only folder: the old file kept") << 1;
+        QTest::newRow("folder gone: written where we are") << 2;
+    }
+    void saveSession()
+    {
+        QFETCH(int, folder);
+        TestRig rig;  // a message box still expected fails the test
+        MakeForConfig(rig);
+        if (folder != 0)
+            rig.messages.Expect({"Error Saving Session Config File", "Save Parameters"});
+        SavedPort = 12;
+        AppFolder = folder == 2 ? m_app.filePath("gone") : m_app.path();
+        if (folder == 1)
+            QFile::setPermissions(m_app.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ExeOther);
+        const int fsuid = folder == 1 ? setfsuid(65534) : 0;  // as root, write rights go with the file user
+        const bool saved = rig.form->Save_Config();
+        if (folder == 1)
+            setfsuid(fsuid);
+        QFile::setPermissions(m_app.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(saved, folder == 0);
+        QCOMPARE(Read(File(m_app)), folder == 0 ? "12\r\n" + Tail : Saved);
+        QCOMPARE(Read(File(m_current)), folder == 2 ? "12\r\n" + Tail : QByteArray("none"));
+        SavedPort = 0;  // read back from where it was written
+        QVERIFY(folder == 1 || (rig.form->Load_Config() && SavedPort == 12));
+    }
+
+    void waitLasts_data()
+    {
+        QTest::addColumn<int>("ticks");  // -1: SDelay(1)
+        QTest::addColumn<double>("before");
+        QTest::addColumn<double>("want");
+        QTest::newRow("SDelay(1)") << -1 << 1000.0 << 0.972;
+        QTest::newRow("0 ticks") << 0 << 1000.0 << 0.0;
+        QTest::newRow("2 ticks") << 2 << 1000.0 << 0.108;
+        QTest::newRow("1 tick across midnight") << 1 << 0.01 << 0.054;
+    }
+    void waitLasts()
+    {
+        QFETCH(int, ticks);
+        QFETCH(double, before);
+        QFETCH(double, want);
+        MidnightClock clock(before);
+        MonotonicClock real;
+        Delays d(clock);
+        QPushButton other("other");
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        double handlerEnded = -1;
+        QObject::connect(&other, &QPushButton::clicked, [&] {
+            d.TDelay(2);  // a handler that waits itself runs to its end inside the outer wait
+            handlerEnded = real.Timer();
+        });
+        if (ticks < 0)
+            QTimer::singleShot(300, &other, [&] { QTest::mouseClick(&other, Qt::LeftButton); });
+        bool ran = false;
+        QMetaObject::invokeMethod(this, [&] { ran = true; }, Qt::QueuedConnection);
+        const double t0 = real.Timer();
+        if (ticks < 0)
+            d.SDelay(1);
+        else
+            d.TDelay(ticks);
+        const double took = real.Timer() - t0;
+        VERIFY_WAIT(took, want);  // never a moment short, and not a tick more
+        QVERIFY(ran);  // events pending are handled, even in a wait of no ticks
+        if (ticks < 0)  // the click at 0.3 s handled inside the wait
+            VERIFY_TIME(handlerEnded - t0, 0.3 + 0.108, took);
+        // It sleeps on the event queue instead of reading the clock without end.
+        QVERIFY2(clock.reads < 1000, qPrintable(QString::number(clock.reads)));
     }
 };
 

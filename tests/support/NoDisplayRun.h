@@ -5,10 +5,12 @@
 #include <QMap>
 #include <QProcess>
 
+#include <csignal>
+
 #include <unistd.h>
 
 struct Ran {
-    int status = -1;  // -1: crashed or did not finish
+    int status = -1;  // 128 + n: ended by signal n; -1: did not finish
     QString out, err;
 };
 
@@ -30,12 +32,27 @@ inline void PipeNobodyReads(int fd)
         ::close(ends[1]);
 }
 
-inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, const QMap<QString, QString>& set = {})
+// `output`: where standard output goes, "" a pipe the test reads, ">/dev/full", ">closed" (closed at
+// start), ">|" (a pipe whose reader has gone), ">|~" (that, with SIGPIPE ignored at start).
+inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, const QMap<QString, QString>& set = {},
+                             const QString& output = {})
 {
     QProcess process;
     process.setProcessEnvironment(NoDisplayEnvironment(set));
+    const bool full = output == ">/dev/full", closed = output == ">closed", gone = output.startsWith(">|");
+    const bool quiet = output == ">|~";
+    if (full)
+        process.setStandardOutputFile("/dev/full");
+    process.setChildProcessModifier([closed, gone, quiet] {
+        ::signal(SIGPIPE, quiet ? SIG_IGN : SIG_DFL);
+        if (closed)
+            ::close(STDOUT_FILENO);
+        else if (gone)
+            PipeNobodyReads(STDOUT_FILENO);
+    });
     process.start(program, args);
-    const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput()),
+    const bool ended = process.waitForFinished(30000);
+    return {!ended ? -1 : process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0),
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
