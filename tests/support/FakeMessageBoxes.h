@@ -51,11 +51,7 @@ public:
     }
 
 private:
-    struct Expected {
-        Box box;
-        Answer answer;
-        std::function<void()> whileUp;
-    };
+    struct Expected { Box box; Answer answer; std::function<void()> whileUp; };
     QList<Expected> m_expected;
 
     static void Fail(const char* what, const Box& box)
@@ -63,8 +59,7 @@ private:
         if (QTest::currentTestFunction())  // outside any test there is nobody to tell
             QTest::qFail(qPrintable(QString("%1: \"%2\" titled \"%3\", icon %4, buttons %5")
                                         .arg(what, QString(box.text).replace("\r\n", "\\r\\n"), box.title)
-                                        .arg(int(box.icon))
-                                        .arg(int(box.buttons))),
+                                        .arg(int(box.icon)).arg(int(box.buttons))),
                          __FILE__, __LINE__);
     }
 };
