@@ -18,7 +18,7 @@ Q_DECLARE_METATYPE(Adapters)
 
 namespace {
 
-// A registry of values of one type, "key\value" -> bytes, that refuses write
+// A registry of values of one type, "key\value" -> stored bytes, that refuses write
 // access as it does a plain user; and a launcher. Both record.
 struct Fakes : Registry, ProcessLauncher {
     QHash<QByteArray, QByteArray> values;
@@ -38,11 +38,10 @@ struct Fakes : Registry, ProcessLauncher {
     int32_t QueryValueEx(Handle key, const QByteArray& name, uint32_t& type, char* data, uint32_t& size) override
     {
         const QByteArray v = values.value(keys.value(qsizetype(key) - 1) + '\\' + name, "\x01");
-        if (v == "\x01" || uint32_t(v.size()) >= size)
+        if (v == "\x01" || uint32_t(v.size()) > size)
             return NotFound;
-        std::copy(v.begin(), v.end(), data);
-        data[v.size()] = '\0';
-        size = uint32_t(v.size()) + 1;
+        std::copy(v.begin(), v.end(), data);  // as stored: a text's NUL only where it was written
+        size = uint32_t(v.size());
         type = valueType;
         return Success;
     }
@@ -108,7 +107,7 @@ private slots:
         QTest::addColumn<uint32_t>("type");        // of both
         QTest::addColumn<bool>("works");           // the file is there and starts
         QTest::addColumn<QString>("started");      // "": the "unavailable" message instead
-        const QByteArray tool = "C:\\T\\msinfo.exe", folder = "C:\\L";
+        const QByteArray tool = "C:\\T\\msinfo.exe", folder("C:\\L\0", 5);  // one stored with its NUL
         const uint32_t sz = Registry::TypeSz;
         QTest::newRow("recorded path") << tool << folder << sz << true << QString(tool);
         QTest::newRow("recorded folder") << QByteArray() << folder << sz << true << "C:\\L\\MSINFO32.EXE";
@@ -116,7 +115,7 @@ private slots:
         QTest::newRow("the tool does not start") << tool << QByteArray() << sz << false << "";
         QTest::newRow("nothing recorded") << QByteArray() << QByteArray() << sz << true << "";
         // Values no program would record, for what is made of their bytes.
-        QTest::newRow("text, NUL inside") << QByteArray("AB\0CD", 5) << folder << sz << true
+        QTest::newRow("text, NUL inside, none at its end") << QByteArray("AB\0CD", 5) << folder << sz << true
                                           << QString::fromLatin1("AB\0CD", 5);
         QTest::newRow("number, top bit") << QByteArray("\x05\0\0\x80", 4) << QByteArray() << Registry::TypeDword
                                          << true << "2147483653";
