@@ -1,10 +1,18 @@
 // Where the needle stands for a position; LEFT, RIGHT, SWEEP and CYCLE as the meter
-// receives them; the calibration options sending the mode and current point.
+// receives them; the calibration options sending the mode and current point. The
+// meter face and the needle on it as the main window draws them: both scale
+// styles; needle moves, face changes and moves to a screen of another scale that
+// leave nothing behind.
 #include "TestRig.h"
 #include "Timing.h"
+#include "face/PictureBox.h"
 #include "needle/NeedleGeometry.h"
 
 #include <QHash>
+#include <QScreen>
+#include <QVector3D>
+#include <QWindow>
+#include <cmath>
 
 using Frames = QList<QByteArray>;
 
@@ -41,6 +49,52 @@ struct Rig : MemoryDevice, TestRig {  // the window goes first, while the meter 
         comm.ClearLog();
     }
 };
+
+using Marks = QList<QVector3D>;  // (degrees, radius, 1 black or 0 nothing)
+static bool IsBlack(QRgb c) { return qRed(c) < 64 && qGreen(c) < 64 && qBlue(c) < 64; }
+static bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+
+// Pixels at places in face units (pivot at the origin, y up) or polar.
+struct Face {
+    const PictureBox& box;
+    const QImage image = box.Image();
+    QPoint Pixel(double x, double y) const
+    {
+        const QPointF p = box.ToPixel(float(x), float(y));
+        return {int(std::floor(p.x())), int(std::floor(p.y()))};
+    }
+    QPoint Polar(double a, double r) const { return Pixel(r * std::cos(a * M_PI / 180), r * std::sin(a * M_PI / 180)); }
+    bool BlackNear(QPoint p, int reach) const
+    {
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx)
+                if (image.valid(p + QPoint(dx, dy)) && IsBlack(image.pixel(p + QPoint(dx, dy))))
+                    return true;
+        return false;
+    }
+    bool BlackOnRay(double deg, double from, double to, int reach) const  // within reach of the ray
+    {
+        for (double r = from; r <= to; r += 0.5)
+            if (BlackNear(Polar(deg, r), reach))
+                return true;
+        return false;
+    }
+};
+
+// A fresh window's face in the given style (0 TRAD, 1 SIMPLE), the needle moved
+// once if at all, drawn on the given screen from the start.
+static QImage FaceWithNeedleAt(int style, int position = -1, QScreen* screen = nullptr)
+{
+    TestRig rig;
+    frmMain& form = rig.Make(false);
+    if (screen)
+        form.setScreen(screen);
+    form.Form_Load();
+    (style ? form.optSimple : form.optTrad)->click();
+    if (position >= 0)
+        form.Update_Needle(int16_t(position));
+    return form.picMeterPanel->Image();
+}
 
 class TestNeedle : public QObject {
     Q_OBJECT
@@ -119,65 +173,37 @@ private slots:
         QVERIFY(!rig.comm.PortOpen());
     }
 
-    void sweepStoppedBy_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("sent");  // last frame
-        QTest::addColumn<double>("after");     // seconds from the click to it
-        QTest::addColumn<int>("needle");       // the drawn needle's position afterwards
-        QTest::addColumn<QString>("buttons");  // enabled afterwards
-        QTest::newRow("LEFT") << "LEFT" << QByteArray("N0C6\r") << 0.972 << 198 << "Disconnect SWEEP RIGHT CYCLE";
-        QTest::newRow("RIGHT") << "RIGHT" << QByteArray("NF3A\r") << 0.972 << 3898 << "Disconnect SWEEP LEFT CYCLE";
-        QTest::newRow("Disconnect") << "Disconnect" << QByteArray("I\r") << 0.0 << 108 << "Connect slider CYCLE";
-    }
-    void sweepStoppedBy()
-    {
-        QFETCH(QString, button);
-        QFETCH(double, after);
-        QFETCH(int, needle);
-        Rig rig;
-        frmMain& f = rig.f;
-        rig.Connect();
-        double clicked = 0;
-        rig.At[3] = [&] {
-            clicked = rig.comm.Now();
-            for (QPushButton* b : {f.cmdLeft, f.cmdRight, f.cmdConnect})
-                if (b->text() == button)
-                    b->click();
-        };
-        f.cmdSweep->click();  // returns once the sweep has ended
-        QFETCH(QByteArray, sent);
-        QCOMPARE(rig.comm.Frames(), (Frames{"N000\r", "N036\r", "N06C\r", sent}));
-        const double took = rig.comm.FrameTimes().last() - clicked;
-        VERIFY_WAIT(took, after);
-        QTEST(Shows(f).section(" | ", 0, 0), "buttons");
-        QCOMPARE(Tip(f), Tip(needle));
-        QVERIFY(f.StopSweep || !f.Connected);
-    }
-
     void buttons_data()
     {
-        // Clicks: C CYCLE, < LEFT, S SIMPLE face, L calibration ON (LUT), N OFF (LIN);
-        // | forgets the frames so far; a leading ! leaves the port closed.
+        // Clicks: C CYCLE, < LEFT, > RIGHT, D Disconnect, S SIMPLE face, L calibration ON (LUT), N OFF (LIN);
+        // W SWEEP, stopped in its third step by the button after it; | forgets the frames so far; a leading !
+        // leaves the port closed.
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<Frames>("frames");
-        QTest::addColumn<int>("needle");  // where the drawn needle stands afterwards; -1 never drawn
+        QTest::addColumn<int>("needle");       // where the drawn needle stands afterwards; -1 never drawn
+        QTest::addColumn<QString>("buttons");  // enabled afterwards, "" not looked at
         const Frames simple{"N0C6\r", "N295\r", "N463\r", "N632\r", "N800\r", "N9CF\r",
                             "NB9D\r", "ND6C\r", "NF3A\r", "NFFF\r", "N000\r"};
         const Frames trad{"N0C6\r", "N238\r", "N3AA\r", "N51C\r", "N68E\r", "N800\r", "N972\r",
                           "NAE4\r", "NC56\r", "NDC8\r", "NF3A\r", "NFFF\r", "N000\r"};
         const QString walk(11, 'C');  // round SIMPLE's scale points
-        QTest::newRow("TRAD walk, twice") << QString(26, 'C') << trad + trad << 0;
-        QTest::newRow("SIMPLE walk") << "S" + walk << simple << 0;
+        QTest::newRow("TRAD walk, twice") << QString(26, 'C') << trad + trad << 0 << "";
+        QTest::newRow("SIMPLE walk") << "S" + walk << simple << 0 << "";
         // SIMPLE has no rows 11 and 12: the next row wraps round to 1 or 2.
-        QTest::newRow("TRAD row 11, then SIMPLE") << walk + "S|" + walk << simple << 0;
-        QTest::newRow("TRAD row 12, then SIMPLE") << walk + "CS|" + walk << simple.mid(1) + simple.mid(0, 1) << 198;
+        QTest::newRow("TRAD row 11, then SIMPLE") << walk + "S|" + walk << simple << 0 << "";
+        QTest::newRow("TRAD row 12, then SIMPLE") << walk + "CS|" + walk << simple.mid(1) + simple.mid(0, 1) << 198
+                                                  << "";
         // The calibration mode, then the current scale point, not the needle's position.
-        QTest::newRow("ON after connecting") << "N|L" << Frames{"L\r", "N000\r"} << -1;
-        QTest::newRow("OFF after one CYCLE") << "CL|N" << Frames{"S\r", "N0C6\r"} << 198;
-        QTest::newRow("ON after LEFT at row 5") << "CCCCC<N|L" << Frames{"L\r", "N68E\r"} << 198;
-        QTest::newRow("ON with SIMPLE at row 11") << walk + "S|L" << Frames{"L\r", "N000\r"} << 3898;
-        QTest::newRow("port closed") << "!CCCCCCLNL" << Frames{} << 2048;
+        QTest::newRow("ON after connecting") << "N|L" << Frames{"L\r", "N000\r"} << -1 << "";
+        QTest::newRow("OFF after one CYCLE") << "CL|N" << Frames{"S\r", "N0C6\r"} << 198 << "";
+        QTest::newRow("ON after LEFT at row 5") << "CCCCC<N|L" << Frames{"L\r", "N68E\r"} << 198 << "";
+        QTest::newRow("ON with SIMPLE at row 11") << walk + "S|L" << Frames{"L\r", "N000\r"} << 3898 << "";
+        QTest::newRow("port closed") << "!CCCCCCLNL" << Frames{} << 2048 << "";
+        // A stop button's position after the pause, 0.972 s from its click; Disconnect's I at once.
+        const Frames sweep{"N000\r", "N036\r", "N06C\r"};
+        QTest::newRow("SWEEP, LEFT") << "W<" << sweep + Frames{"N0C6\r"} << 198 << "Disconnect SWEEP RIGHT CYCLE";
+        QTest::newRow("SWEEP, RIGHT") << "W>" << sweep + Frames{"NF3A\r"} << 3898 << "Disconnect SWEEP LEFT CYCLE";
+        QTest::newRow("SWEEP, Disconnect") << "WD" << sweep + Frames{"I\r"} << 108 << "Connect slider CYCLE";
     }
     void buttons()
     {
@@ -187,14 +213,117 @@ private slots:
         frmMain& f = rig.f;
         if (!clicks.startsWith('!'))
             rig.Connect();
-        const QHash<QChar, QAbstractButton*> button{
-            {'C', f.cmdCycle}, {'<', f.cmdLeft}, {'S', f.optSimple}, {'L', f.optLUT}, {'N', f.optLIN}};
-        for (QChar c : clicks.remove('!'))
-            c == '|' ? rig.comm.ClearLog() : button[c]->click();
+        const QHash<QChar, QAbstractButton*> button{{'C', f.cmdCycle}, {'<', f.cmdLeft},  {'>', f.cmdRight},
+                                                    {'D', f.cmdConnect}, {'S', f.optSimple}, {'L', f.optLUT},
+                                                    {'N', f.optLIN}};
+        double stopped = 0;
+        for (qsizetype i = clicks.startsWith('!'); i < clicks.size(); ++i) {
+            if (clicks[i] == 'W') {  // returns once the sweep has ended
+                rig.At[3] = [&, stop = button[clicks[++i]]] { stopped = rig.comm.Now(), stop->click(); };
+                f.cmdSweep->click();
+            } else {
+                clicks[i] == '|' ? rig.comm.ClearLog() : button[clicks[i]]->click();
+            }
+        }
         QCOMPARE(rig.comm.Frames(), frames);
         QCOMPARE(rig.comm.DroppedWrites(), 0);
         QFETCH(int, needle);
         QCOMPARE(Tip(f), Tip(needle));
+        QFETCH(QString, buttons);
+        if (stopped > 0) {
+            const double took = rig.comm.FrameTimes().last() - stopped;
+            VERIFY_WAIT(took, frames.last() == "I\r" ? 0.0 : 0.972);
+            QCOMPARE(Shows(f).section(" | ", 0, 0), buttons);
+            QVERIFY(f.StopSweep || !f.Connected);
+        }
+    }
+
+    void face_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QPointF>("band");  // radii the ticks cross
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<Marks>("marks");
+        QTest::addColumn<int>("width");  // pixels across the upright tick
+        // Base arc, and outer arc with a gap at 101-106.5 degrees; no arc past
+        // the end ticks; long ticks on even counts from the right end, short on odd.
+        QTest::newRow("TRAD") << 0 << QPointF(1048, 1062) << 21
+                              << Marks{{60, 1020, 1}, {142.25, 1070, 1}, {103.75, 1020, 1}, {103.75, 1070, 0},
+                                       {32, 1020, 0}, {148, 1070, 0}, {90, 1030, 1}, {84.5, 1030, 0}} << 1;
+        // End marks and a reference mark by 103.75 degrees; no base arc, no outer arc.
+        QTest::newRow("SIMPLE") << 1 << QPointF(1030, 1045) << 9
+                                << Marks{{146.5, 1020, 1}, {33.5, 1020, 1}, {104.4, 1020, 1}, {149, 1020, 0},
+                                         {101.5, 1020, 0}, {70, 1020, 0}, {110, 1070, 0}} << 2;
+    }
+    void face()
+    {
+        QFETCH(int, style);
+        QFETCH(QPointF, band);
+        QFETCH(int, ticks);
+        QFETCH(Marks, marks);
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        QVERIFY2(screens.size() == 2 && screens[1]->devicePixelRatio() == 2, "needs the two-screen offscreen set-up");
+        TestRig rig;
+        frmMain& form = rig.Make();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        (style ? form.optSimple : form.optTrad)->click();
+        const Face f{*form.picMeterPanel};
+        // Grey box outside the sector and above its rim, white inside.
+        for (QPoint p : {f.Pixel(-995, 1145), f.Pixel(995, 1145), f.Pixel(-995, 490), f.Pixel(995, 490),
+                         f.Polar(90, 1135), f.Polar(151.5, 1050), f.Polar(28.5, 1050)})
+            QCOMPARE(f.image.pixel(p) & 0xFFFFFF, 0x808080u);
+        for (double a = 30; a <= 150; a += 5)
+            for (double r : {600.0, 800.0, 1000.0})
+                if (r * std::sin(a * M_PI / 180) > 490)
+                    QVERIFY2((f.image.pixel(f.Polar(a, r)) & 0xFFFFFF) == 0xFFFFFF, qPrintable(QString::number(a)));
+        // Ticks evenly spaced from 35 to 145 degrees, nothing in between, none beyond.
+        const double step = 110.0 / (ticks - 1);
+        for (int i = -1; i <= ticks; ++i) {
+            QVERIFY2(f.BlackOnRay(35 + i * step, band.x(), band.y(), 1) == (i >= 0 && i < ticks),
+                     qPrintable(QString::number(i)));
+            QVERIFY2(!f.BlackOnRay(35 + (i + 0.5) * step, band.x(), band.y(), 0), qPrintable(QString::number(i)));
+        }
+        for (QVector3D m : marks)  // black within a pixel, or none within two
+            QVERIFY2(f.BlackNear(f.Polar(m.x(), m.y()), m.z() ? 1 : 2) == bool(m.z()),
+                     qPrintable(QString::number(m.x())));
+        int across = 0;
+        for (int dx = -5; dx <= 5; ++dx)
+            across += IsBlack(f.image.pixel(f.Polar(90, (band.x() + band.y()) / 2) + QPoint(dx, 0)));
+        QTEST(across, "width");
+
+        form.Update_Needle(2048);  // the first move only adds the upright red needle
+        const QImage up = form.picMeterPanel->Image();
+        for (int y = 0; y < up.height(); ++y)
+            for (int x = 0; x < up.width(); ++x)
+                QVERIFY(up.pixel(x, y) == f.image.pixel(x, y) || IsRed(up.pixel(x, y)));
+        QVERIFY(IsRed(up.pixel(f.Pixel(0, 510))) && IsRed(up.pixel(f.Pixel(0, 990))));
+        // Both ramps of a sweep, then the left stop: as if it had moved there at once.
+        for (int k = 0; k < 152; ++k)
+            form.Update_Needle(int16_t(k < 76 ? 54 * k : 4095 - 54 * (k - 76)));
+        form.Update_Needle(198);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 198));
+
+        // On a screen of twice the scale, face and needle come out as if drawn
+        // there from the start; a needle moved there leaves no trace; and back.
+        const auto moveTo = [&](QScreen* screen) {
+            form.windowHandle()->setScreen(screen);
+            QTRY_COMPARE(form.picMeterPanel->Image().devicePixelRatio(), screen->devicePixelRatio());
+        };
+        moveTo(screens[1]);
+        QCOMPARE(form.picMeterPanel->Image().size(), form.picMeterPanel->size() * 2);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 198, screens[1]));
+        form.Update_Needle(3898);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 3898, screens[1]));
+        moveTo(screens[0]);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(style, 3898));
+        // Changing the face removes the needle until its next move, at whatever scale.
+        (style ? form.optTrad : form.optSimple)->click();
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style));
+        moveTo(screens[1]);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style, -1, screens[1]));
+        form.Update_Needle(2048);
+        QCOMPARE(form.picMeterPanel->Image(), FaceWithNeedleAt(1 - style, 2048, screens[1]));
     }
 };
 

@@ -90,15 +90,16 @@ private slots:
             << "connect within 5\nexpect serial qz12?4\nexpect firmware *\ncalibration off\nscale trad\n"
                "calibration on\ncycle 2"
             << "|H|H|V|S|L|N000|N0C6|N238|R|U" << 0
-            << found.chopped(1) + " within=5\n{t} 2 expect serial qz12?4 value=QZ1234\n{t} 3 expect firmware * value=1.05\n"
-                       "{t} 4 calibration off note=\"already selected, nothing sent\"\n"
-                       "{t} 5 scale trad note=\"already selected, nothing sent\"\n{t} 6 calibration on\n"
+            << found.chopped(1) + " within=5\n{t} 2 expect serial qz12?4 value=QZ1234\n"
+                       "{t} 3 expect firmware * value=1.05\n{t} 4 calibration off note=\"already selected, nothing "
+                       "sent\"\n{t} 5 scale trad note=\"already selected, nothing sent\"\n{t} 6 calibration on\n"
                        "{t} 7 cycle 2\n{t} 7 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n" << "";
         QTest::newRow("a stopped sweep unwinds before the next line")
             << "connect\nsweep\nleft\nsweep\nspeed 100\nwait 0.081\nright\ndisconnect\nexit"
             << "|H|H|V|S|N000|N0C6|N000|N064|NF3A|I" << 0
             << found + "{t} 2 sweep\n{t} 3 left\n{t} 4 sweep\n{t} 5 speed 100\n{t} 6 wait 0.081\n{t} 7 right\n"
-                       "{t} 8 disconnect\n{t} 9 exit\n{t} 9 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n" << "";
+                       "{t} 8 disconnect\n{t} 9 exit\n{t} 9 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n"
+            << "";
         QTest::newRow("speed without a sweep") << "connect\nspeed 50" << connected << 2
             << found + end.arg(2).arg(2).arg("Sweep Speed moves only while a sweep runs", "QZ1234", "1.05") << "";
         QTest::newRow("connect while connected") << "connect\nconnect" << connected << 2
@@ -147,7 +148,8 @@ private slots:
         }
         const QString box = "2 box,\"title\":\"qz Firmware Upgrade \",\"text\":\"No meter detected\\r\\nRetry - First "
                             "check meter is connected and turned on.\\r\\nOtherwise - Cancel\",\"answer\":";
-        QCOMPARE(events, (QStringList{"1 wait,\"seconds\":0.1", box + "\"retry\"", box + "\"retry\"", box + "\"cancel\"",
+        QCOMPARE(events, (QStringList{"1 wait,\"seconds\":0.1", box + "\"retry\"", box + "\"retry\"",
+                                      box + "\"cancel\"",
                                       "2 end,\"status\":1,\"reason\":\"no meter found\",\"serial\":\"\",\"firmware\":"
                                       "\"\",\"elapsed\":" + QString::number(t.last(), 'f', 3)}));
         for (int i = 1; i <= 3; ++i)

@@ -1,7 +1,6 @@
 // `--run` end to end: the program as its own process, without a display, on
 // a meter-sim pseudo-terminal. What the simulated meter received (and when),
-// the events on standard output, the words on standard error, the exit
-// status. And a script against the same presses made by hand.
+// the events on standard output, the words on standard error, the exit status.
 #include "NoDisplayRun.h"
 #include "Pty.h"
 #include "StalledPipe.h"
@@ -9,40 +8,11 @@
 #include "e2e/E2eRig.h"
 #include "link/LineTrace.h"
 
-#include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
-#include <QSlider>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <QtTest>
 
 #include <csignal>
-
-namespace {
-
-// The program playing `script`, given on its standard input, traced to its
-// standard error or to `trace`.
-void Start(QProcess& run, const QString& script, const QString& device, const QString& how,
-           const StalledPipe* stalled = nullptr, const QString& trace = "-")
-{
-    run.setProcessEnvironment(NoDisplayEnvironment());
-    run.setChildProcessModifier([how, stalled] {
-        if (how == "reader gone")
-            PipeNobodyReads(STDOUT_FILENO);
-        if (how.endsWith(" closed"))
-            ::close(how.startsWith("stdin") ? STDIN_FILENO : STDOUT_FILENO);
-        if (stalled)
-            stalled->Give(STDOUT_FILENO), stalled->Give(STDERR_FILENO);
-    });
-    run.start(QZ_PROGRAM_PATH, QStringList{"--run", "-", "--ports", device, "--trace", trace} +
-                                   (how == "json" ? QStringList{"--json"} : QStringList{}));
-    run.write(script.toUtf8());
-    run.closeWriteChannel();
-    run.waitForBytesWritten(5000);
-}
-
-}  // namespace
 
 class TestScriptRun : public QObject {
     Q_OBJECT
@@ -91,9 +61,14 @@ private slots:
             << "qz-ruvude-zivo: cannot read the script '-': Bad file descriptor\n";
         QTest::newRow("standard output closed") << "connect\ncycle" << QStringList{} << "stdout closed" << 0
             << "^ H H V S N0C6 R U$" << "" << "qz-ruvude-zivo: cannot write to standard output: Bad file descriptor\n";
-        QTest::newRow("reader of the report gone") << "connect\ncycle" << QStringList{} << "reader gone" << 0
-            << "^ H H V S N0C6 R U$" << ""
-            << "qz-ruvude-zivo: cannot write to standard output: Broken pipe\n";
+        // Every action, each sending what its button sends (the needle test's), line after line.
+        QTest::newRow("every action, the reader of the report gone")
+            << "connect within 5\nexpect serial qz12*\nexpect firmware 1.0?\ncalibration on\ncycle 3\nwait 0.3\n"
+               "scale simple\ncycle\ncalibration off\nscale simple\nsweep\nwait 0.567\nspeed 100\nwait 0.54\nleft\n"
+               "right\ndisconnect\nconnect\nscale trad\nexit\n" << QStringList{} << "reader gone" << 0
+            << "^ H H V S L N000 N0C6 N238 N3AA N632 S N632 N000 N036 N06C N0A2 N0D8 N10E N144 N17A N1B0 N1E6 N21C "
+               "N280 N2E4( N[0-9A-F]{3})* N0C6 NF3A I  H H V S R U$"
+            << "" << "qz-ruvude-zivo: cannot write to standard output: Broken pipe\n";
     }
     void runs()
     {
@@ -104,16 +79,30 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         MeterSim sim(meter);
-        QProcess run;
         // Comm2, an adapter (a link to a terminal) unplugged once Comm1 is being searched.
         const Pty second;
         const QTemporaryDir dir;
         const QString adapter = dir.filePath("adapter");
         const bool unplugs = how == "port vanishes" && QFile::link(second.name, adapter);
         const StalledPipe stalled;
-        // With standard output closed the trace goes to a file, which must not take its place.
-        Start(run, script, sim.device + (unplugs ? "," + adapter : ""), how, how.endsWith("stalled") ? &stalled : nullptr,
-              how == "stdout closed" ? dir.filePath("trace") : "-");
+        // The script given on standard input; with standard output closed the trace goes to a file,
+        // which must not take its place.
+        QProcess run;
+        run.setProcessEnvironment(NoDisplayEnvironment());
+        run.setChildProcessModifier([how, &stalled] {
+            if (how == "reader gone")
+                PipeNobodyReads(STDOUT_FILENO);
+            if (how.endsWith(" closed"))
+                ::close(how.startsWith("stdin") ? STDIN_FILENO : STDOUT_FILENO);
+            if (how.endsWith("stalled"))
+                stalled.Give(STDOUT_FILENO), stalled.Give(STDERR_FILENO);
+        });
+        run.start(QZ_PROGRAM_PATH, QStringList{"--run", "-", "--ports", sim.device + (unplugs ? "," + adapter : ""),
+                                               "--trace", how == "stdout closed" ? dir.filePath("trace") : "-"} +
+                                       (how == "json" ? QStringList{"--json"} : QStringList{}));
+        run.write(script.toUtf8());
+        run.closeWriteChannel();
+        run.waitForBytesWritten(5000);
         if (unplugs) {
             QVERIFY(sim.WaitFor([&] { return !sim.Frames().isEmpty(); }, 10000));
             QVERIFY(QFile::remove(adapter));
@@ -147,66 +136,6 @@ private slots:
             QCOMPARE(rx[i].second.mid(2, 3).toInt(nullptr, 16), int(i - 5) * 54);
         VERIFY_TIME((rx[rx.size() - 3].first - rx[5].first) / (rx.size() - 8), 0.053, 0.054 + Timing::Slack(0.008));
         VERIFY_TIME(rx[rx.size() - 2].first - signalled, 0.0, 1.0);
-    }
-
-    // Every action, scripted and by hand at the same time, each over its own
-    // simulated meter: the same frames, with the same waits between them
-    // (what each line reports is the player test's). The simulator stamps a
-    // frame when it reads it, well under a millisecond after it was written on
-    // an idle machine, but up to some 8 ms late on two busy cores; a gap has
-    // two stamps, and a wait of the program's may wake a few ms late.
-    // Differences of up to 15 ms were seen with the suite running beside;
-    // 25 ms still catches a tick more or less (54 ms) and any wait of the
-    // script cut by a tenth (30 ms and more).
-    void aScriptSendsWhatTheSameClicksSend()
-    {
-        MeterSim scripted({}), clicked({});
-        QProcess run;
-        Start(run, "connect within 5\nexpect serial qz12*\nexpect firmware 1.0?\ncalibration on\ncycle 3\nwait 0.3\n"
-                   "scale simple\ncycle\ncalibration off\nscale simple\nsweep\nwait 0.567\nspeed 100\nwait 0.54\n"
-                   "left\nright\ndisconnect\nconnect\nscale trad\nexit\n",
-              scripted.device, "");
-        // By hand, each press so many ms after the one before has returned; SWEEP's press returns only once
-        // the sweep stops, so the press after it is timed from its start. The waits after SWEEP count from
-        // its first position, 0.972 s after the click, and land half a step between two positions (10.5 and
-        // 20.5 steps), so the two runs cut alike.
-        E2eRig rig;
-        frmMain& form = rig.Make({clicked.device});
-        const auto click = [](QAbstractButton* b) { return [b] { b->click(); }; };
-        const qsizetype sweep = 8;
-        const QList<std::pair<int, std::function<void()>>> presses = {
-            {0, click(form.cmdConnect)}, {0, click(form.optLUT)}, {0, click(form.cmdCycle)}, {0, click(form.cmdCycle)},
-            {0, click(form.cmdCycle)}, {300, click(form.optSimple)}, {0, click(form.cmdCycle)}, {0, click(form.optLIN)},
-            {0, click(form.cmdSweep)}, {972 + 567, [&] { form.SldSpeed->setValue(100); }}, {540, click(form.cmdLeft)},
-            {0, click(form.cmdRight)}, {0, click(form.cmdConnect)}, {0, click(form.cmdConnect)},
-            {0, click(form.optTrad)}, {0, click(form.cmdExit)}};
-        qsizetype next = 0;
-        bool done = false;
-        std::function<void()> press = [&] {
-            const qsizetype i = next++;
-            QTimer::singleShot(presses[i].first, Qt::PreciseTimer, [&, i] {
-                if (i == sweep)
-                    press();
-                presses[i].second();
-                done = done || i + 1 == presses.size();
-                if (i != sweep && !done)
-                    press();
-            });
-        };
-        press();
-        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
-        QVERIFY(run.state() == QProcess::NotRunning || run.waitForFinished(30000));
-        QCOMPARE(run.exitCode(), 0);
-        QVERIFY(scripted.WaitFor([&] { return scripted.Frames().endsWith("U"); }));
-        QVERIFY(clicked.WaitFor([&] { return clicked.Frames().endsWith("U"); }));
-        QCOMPARE(scripted.Frames(), clicked.Frames());
-        const auto a = scripted.Entries("RX"), b = clicked.Entries("RX");
-        for (qsizetype i = 1; i < a.size(); ++i) {
-            const double gap = a[i].first - a[i - 1].first, byHand = b[i].first - b[i - 1].first;
-            QVERIFY2(qAbs(gap - byHand) < 0.025 * Timing::Scale(),
-                     qPrintable(QString("before %1 (frame %2): %3 s scripted, %4 s by hand")
-                                    .arg(a[i].second).arg(i).arg(gap).arg(byHand)));
-        }
     }
 };
 

@@ -18,7 +18,7 @@ public:
         bool operator==(const Box&) const = default;
     };
     // The program's own boxes.
-    static Box OpenFailed(int port) { return {QString("Error Opening Comm%1:9600,n,8,1").arg(port), "Open Comms Port"}; }
+    static Box OpenFailed(int n) { return {QString("Error Opening Comm%1:9600,n,8,1").arg(n), "Open Comms Port"}; }
     static Box NoMeter()
     {
         return {"No meter detected\r\nRetry - First check meter is connected and turned on.\r\nOtherwise - Cancel",
@@ -51,11 +51,7 @@ public:
     }
 
 private:
-    struct Expected {
-        Box box;
-        Answer answer;
-        std::function<void()> whileUp;
-    };
+    struct Expected { Box box; Answer answer; std::function<void()> whileUp; };
     QList<Expected> m_expected;
 
     static void Fail(const char* what, const Box& box)
@@ -63,8 +59,7 @@ private:
         if (QTest::currentTestFunction())  // outside any test there is nobody to tell
             QTest::qFail(qPrintable(QString("%1: \"%2\" titled \"%3\", icon %4, buttons %5")
                                         .arg(what, QString(box.text).replace("\r\n", "\\r\\n"), box.title)
-                                        .arg(int(box.icon))
-                                        .arg(int(box.buttons))),
+                                        .arg(int(box.icon)).arg(int(box.buttons))),
                          __FILE__, __LINE__);
     }
 };

@@ -16,9 +16,7 @@
 inline QString Shows(const frmMain& f)
 {
     QStringList enabled, labels, ports, options;
-    for (QWidget* w : {static_cast<QWidget*>(f.cmdConnect), static_cast<QWidget*>(f.cmdSweep),
-                       static_cast<QWidget*>(f.cmdLeft), static_cast<QWidget*>(f.cmdRight),
-                       static_cast<QWidget*>(f.SldSpeed), static_cast<QWidget*>(f.cmdCycle)})
+    for (QWidget* w : QList<QWidget*>{f.cmdConnect, f.cmdSweep, f.cmdLeft, f.cmdRight, f.SldSpeed, f.cmdCycle})
         if (w->isEnabled())
             enabled << (w == f.SldSpeed ? QStringLiteral("slider") : static_cast<QPushButton*>(w)->text());
     for (QLabel* l : {f.lblInfo, f.lblTitle, f.lblSerialNum, f.lblHard, f.lblFw, f.lblFirm})

@@ -17,17 +17,10 @@ struct TestRig {
     MemoryCommControl comm;
     FakeMessageBoxes messages;
     HeardConsole console;
-    Platform platform;
+    Platform platform{.comm = &comm, .clock = &clock, .messages = &messages, .console = &console};
     std::unique_ptr<frmMain> form;
 
-    TestRig()
-    {
-        qzGlobals::ResetGlobals();
-        platform.comm = &comm;
-        platform.clock = &clock;
-        platform.messages = &messages;
-        platform.console = &console;
-    }
+    TestRig() { qzGlobals::ResetGlobals(); }
     // Builds the window; with load, runs Form_Load as start-up does.
     frmMain& Make(bool load = true)
     {

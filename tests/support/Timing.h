@@ -4,23 +4,14 @@
 // (set it above 1 for slow builds, e.g. under sanitizers or valgrind).
 #include <QString>
 #include <QTest>
-#include <QtGlobal>
 
 namespace Timing {
 
-inline double Scale()
-{
-    bool ok = false;
-    const double s = qEnvironmentVariable("QZ_TEST_TIME_SCALE").toDouble(&ok);
-    return ok && s >= 1.0 ? s : 1.0;
-}
+inline double Scale() { return qMax(1.0, qEnvironmentVariable("QZ_TEST_TIME_SCALE").toDouble()); }
 
 // Extra time a wait may take beyond its nominal length: 40 ms on a normal
 // build, less than one 54 ms tick, so a wrong tick count still shows.
-inline double Slack(double base = 0.040)
-{
-    return base * Scale();
-}
+inline double Slack(double base = 0.040) { return base * Scale(); }
 
 }  // namespace Timing
 
