@@ -130,7 +130,10 @@ private slots:
         QTest::newRow("uucp lock file") << "lock file" << QByteArray("      PID\n") << "look" << self;
         QTest::newRow("QLockFile lock file") << "lock file" << QByteArray("PID\nqz\nhost\n") << "look" << self;
         QTest::newRow("binary lock file") << "lock file" << QByteArray("BINARY") << "look" << self;
+        QTest::newRow("lock file, no newline") << "lock file" << QByteArray("PID") << "look" << self;
         QTest::newRow("dead lock file") << "lock file" << QByteArray("DEAD\n") << "look open" << "";
+        // Taken between the look and the open: the open's own flock finds it.
+        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << "look open" << self;
     }
     void lookBeforeTouching()
     {
@@ -141,9 +144,14 @@ private slots:
         struct : DeviceGate {
             SystemDeviceGate real;
             QStringList calls;
+            int lockAfterLook = -1;
             std::optional<DeviceAccess::Holder> Look(const QString& d) override
             {
-                return calls << "look", real.Look(d);
+                calls << "look";
+                const auto holder = real.Look(d);
+                if (lockAfterLook >= 0)
+                    ::flock(lockAfterLook, LOCK_EX | LOCK_NB);
+                return holder;
             }
             Opened Open(QSerialPort& p, const QString& d) override { return calls << "open", real.Open(p, d); }
         } gate;
@@ -156,6 +164,8 @@ private slots:
         QVERIFY(ended.waitForFinished());
         if (lock == "flock")
             QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), 0);
+        else if (lock == "flock after the look")
+            gate.lockAfterLook = pty.slave;
         else if (lock.endsWith("lock"))
             QCOMPARE(::fcntl(pty.slave, lock == "OFD lock" ? F_OFD_SETLK : F_SETLK, &posix), 0);
         else if (lock == "exclusive mode")
@@ -180,6 +190,7 @@ private slots:
         posix.l_type = F_UNLCK;
         ::fcntl(pty.slave, lock == "OFD lock" ? F_OFD_SETLK : F_SETLK, &posix);
         ::ioctl(pty.slave, TIOCNXCL);  // let go as the holder would
+        gate.lockAfterLook = -1;
         ::flock(pty.slave, LOCK_UN);
         other.setPortOpen(false);
         // Free again; and while it is open here, it is locked for others.
