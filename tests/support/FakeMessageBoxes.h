@@ -51,7 +51,11 @@ public:
     }
 
 private:
-    struct Expected { Box box; Answer answer; std::function<void()> whileUp; };
+    struct Expected {
+        Box box;
+        Answer answer;
+        std::function<void()> whileUp;
+    };
     QList<Expected> m_expected;
 
     static void Fail(const char* what, const Box& box)

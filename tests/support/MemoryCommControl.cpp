@@ -7,11 +7,14 @@ bool MemoryCommControl::setPortOpen(bool open)
     if (open == m_open)
         return !open;  // opening an open port is an error; closing a closed one is not
     const Slot& slot = m_slots.at(m_port);
-    if (open && ((m_heldBy = LookForHolder()) || slot.state != PortState::Available))
-        return false;
-    m_openedPlugs = slot.plugs;
+    if (open) {
+        m_heldBy = LookForHolder();
+        if (m_heldBy || slot.state != PortState::Available)
+            return false;
+        m_openedPlugs = slot.plugs;
+        m_lost = false;  // a loss stays known until the next open
+    }
     m_open = open;
-    m_lost = m_lost && !open;  // a loss stays known until the next open
     m_rx.clear();
     Log({open ? Event::Open : Event::Close, m_port, {}, Now()});
     if (open && slot.device)
@@ -21,12 +24,15 @@ bool MemoryCommControl::setPortOpen(bool open)
 
 CommControl::Written MemoryCommControl::Output(const QByteArray& bytes)
 {
-    const bool fails = m_lost || m_stalled;
-    Log({!m_open ? Event::DroppedWrite : fails ? Event::FailedWrite : Event::Write, m_port, bytes, Now()});
-    if (!m_open || fails)
-        return {false, !m_open ? "port closed"
-                       : m_lost ? "device lost"
-                                : "no room in the output queue within 100 ms (0 of 2 bytes written)"};
+    if (!m_open) {
+        Log({Event::DroppedWrite, m_port, bytes, Now()});
+        return {false, "port closed"};
+    }
+    if (m_lost || m_stalled) {
+        Log({Event::FailedWrite, m_port, bytes, Now()});
+        return {false, m_lost ? "device lost" : "no room in the output queue within 100 ms (0 of 2 bytes written)"};
+    }
+    Log({Event::Write, m_port, bytes, Now()});
     if (auto device = m_slots.at(m_port).device)
         device->Received(*this, bytes);
     return {};

@@ -138,7 +138,8 @@ private:
     }
     void DeliverDue()
     {
-        for (const double now = Now(); !m_pending.empty() && m_pending.begin()->first <= now;) {
+        const double now = Now();
+        while (!m_pending.empty() && m_pending.begin()->first <= now) {
             const auto [bytes, port] = m_pending.begin()->second;
             m_pending.erase(m_pending.begin());
             Deliver(bytes, port);
@@ -155,8 +156,16 @@ private:
     std::multimap<double, std::pair<QByteArray, int>> m_pending;  // bytes on their way, by when they arrive
     QByteArray m_rx;
     std::optional<DeviceAccess::Holder> m_heldBy;
-    int m_openedPlugs = 0, m_port = 1, m_rescans = 0, m_bufferLimit = 1024, m_inputLen = 0, m_handshaking = -1;
-    bool m_open = false, m_lost = false, m_stalled = false, m_rts = false;
+    int m_openedPlugs = 0;
+    int m_port = 1;
+    int m_rescans = 0;
+    int m_bufferLimit = 1024;
+    int m_inputLen = 0;
+    int m_handshaking = -1;
+    bool m_open = false;
+    bool m_lost = false;
+    bool m_stalled = false;
+    bool m_rts = false;
     std::function<void()> m_lostHandler;
     std::shared_ptr<int> m_alive = std::make_shared<int>();  // for reports still queued
     QString m_settings;
