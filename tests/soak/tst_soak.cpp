@@ -1,11 +1,9 @@
-// A bounded soak of the program on its production serial control, traced,
-// against meter simulators. Each round: a connect, LEFT and disconnect whose
-// trace must match the simulator's log frame for frame on the same clock;
-// then, while another process reports the ports over and over (its brief
-// opens never fail a search), a sweep stopped by LEFT, a meter that drops the
-// line mid-sweep and a meter killed while idle. Every identity shown must be
-// what its new simulator sent, each loss gets one box, and no file descriptor
-// may be left over after the first round. QZ_SOAK_ROUNDS sets the rounds (default 3).
+// A bounded soak of the program on its production serial control, traced, against meter simulators. Each round: a
+// connect, LEFT and disconnect whose trace must match the simulator's log frame for frame on the same clock; then,
+// while another process reports the ports over and over (its brief opens never fail a search), a sweep stopped by
+// LEFT, a meter that drops the line mid-sweep and one killed while idle. Every identity shown must be what its new
+// simulator sent, each loss gets one box, and no file descriptor may be left over after the first round.
+// QZ_SOAK_ROUNDS sets the rounds (default 3).
 #include "LinkTest.h"
 #include "NoDisplayRun.h"
 #include "TraceFile.h"
@@ -120,13 +118,11 @@ class TestSoak : public QObject {
         QProcess reports;  // another process reporting the ports over and over
         reports.setProcessEnvironment(NoDisplayEnvironment());
         reports.setStandardOutputFile(QProcess::nullDevice());
-        reports.setProgram(QZ_PROGRAM_PATH);
-        reports.setArguments({"--list-ports", "--ports", QStringList{sweeping.device, dropping.device,
-                                                                     killed.device}.join(',')});
         // Restarted from the event loop, by a call that goes with the process when it goes.
         const auto again = connect(&reports, &QProcess::finished, &reports, [&reports] { reports.start(); },
                                    Qt::QueuedConnection);
-        reports.start();
+        reports.start(QZ_PROGRAM_PATH, {"--list-ports", "--ports", sweeping.device + ',' + dropping.device + ',' +
+                                                                       killed.device});
 
         // A sweep, stopped by LEFT once a few of its frames have gone out.
         Connect(sweeping, QString("QZW%1").arg(r), "2.0");
