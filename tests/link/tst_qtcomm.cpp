@@ -352,8 +352,7 @@ private slots:
                 link(adapter, tty + "ttyUSB0/device") && link(acm, tty + "ttyACM0/device") &&
                 link(drivers + "serial8250", uart + "/driver") && link(drivers + "ftdi_sio", adapter + "/driver") &&
                 link(drivers + "cdc_acm", acm + "/driver"));
-        QVERIFY(put(sys + "/class/tty/ttyS0/type", "4\n") && put(sys + "/class/tty/ttyS1/type", "0\n") &&
-                QDir().mkpath(sys + "/class/tty/tty1"));
+        QVERIFY(put(tty + "ttyS0/type", "4\n") && put(tty + "ttyS1/type", "0\n") && QDir().mkpath(tty + "tty1"));
         const QStringList files{"idVendor", "idProduct", "manufacturer", "product", "serial", "devnum", "busnum"};
         const QByteArrayList ftdi{"0403", "6001", "FTDI", "FT232R", "A5", "5", "1"},
             meter{"1d6b", "0104", "Drift", "Meter", "", "7", "1"};
