@@ -1,7 +1,6 @@
-// Connect end to end over meter-sim pseudo-terminals: the main window on the
-// real serial control, and the program as processes of their own beside other
-// instances and other serial programs. What the program sent, and when, is
-// read from the simulators' logs; what it opened, from its system calls.
+// Connect end to end over meter-sim pseudo-terminals: the main window on the real serial control, and the program as
+// processes of their own beside other instances and other serial programs. What the program sent, and when, is read
+// from the simulators' logs; what it opened, from its system calls.
 #include "LinkTest.h"
 #include "NoDisplayRun.h"
 #include "e2e/E2eRig.h"
@@ -20,10 +19,9 @@ class TestE2eConnect : public QObject {
     Q_OBJECT
 
 private slots:
-    // The identity read window over a real line: Comm2 answers too late
-    // (0.9 s), Comm3 inside the window (0.6 s) but never ends its line. The
-    // meter on Comm1 is another program's (an flock, as picocom takes): left
-    // out of the search and the Port menu, not sent a byte.
+    // The identity read window over a real line: Comm2 answers too late (0.9 s), Comm3 inside the window (0.6 s) but
+    // never ends its line. The meter on Comm1 is another program's (an flock, as picocom takes): left out of the search
+    // and the Port menu, not sent a byte.
     void readWindowOverARealLine()
     {
         MeterSim held({}), late({"--late", "--serial", "QZ0001"});
@@ -45,9 +43,8 @@ private slots:
         }
     }
 
-    // Comm1's meter is held by another program's flock: the port report,
-    // the start-up probe and every search pass only look at it (a stat and
-    // /proc/locks, no open), name its holder, and leave it without a byte.
+    // Comm1's meter is held by another program's flock: the port report, the start-up probe and every search pass only
+    // look at it (a stat and /proc/locks, no open), name its holder, and leave it without a byte.
     void heldPortIsNeverOpened_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -95,9 +92,8 @@ private slots:
         QCOMPARE(held.Frames(), QStringList());
     }
 
-    // Eight instances at once, each given the same eight meters, three
-    // rounds: each finds a meter of its own (a port another instance holds
-    // is passed by, not an error), every meter is selected once a round and let go.
+    // Eight instances at once, each given the same eight meters, three rounds: each finds a meter of its own (a port
+    // another instance holds is passed by, not an error), every meter is selected once a round and let go.
     void eightInstancesShareEightMeters()
     {
         std::deque<MeterSim> sims;

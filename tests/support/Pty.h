@@ -1,7 +1,6 @@
 #pragma once
-// A pseudo-terminal the test holds the master side of, playing the device or
-// the far end of a line; its device side as another program left it, at 4800
-// baud with hardware handshaking. Programs the test starts get neither end.
+// A pseudo-terminal the test holds the master side of, playing the device or the far end of a line; its device side as
+// another program left it, at 4800 baud with hardware handshaking. Programs the test starts get neither end.
 #include <QString>
 
 #include <utility>

@@ -1,7 +1,6 @@
 #pragma once
-// The program as it runs, minus the screen, over meter-sim processes: a main
-// window on the real serial control and the monotonic clock, with recorded
-// message boxes. The port map comes from QZ_SERIAL_PORTS.
+// The program as it runs, minus the screen, over meter-sim processes: a main window on the real serial control and the
+// monotonic clock, with recorded message boxes. The port map comes from QZ_SERIAL_PORTS.
 #include "FakeMessageBoxes.h"
 #include "link/QtCommControl.h"
 #include "shell/Clock.h"
