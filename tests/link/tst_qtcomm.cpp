@@ -33,32 +33,44 @@ struct Comm1 : Pty {
     Comm1() { qputenv(PortMap::OverrideVariable, name.toLocal8Bit()); }
 };
 
-// The system's own calls, each noted with whether the meter's 9600 baud was still in force; a drain takes drainMs
-// (-1: 2 s, long after the output was thrown away), and a full output queue takes nothing.
-struct WatchedIo : TerminalIo {
-    SystemTerminalIo real;
-    int drainMs = 0;
+// Both ways the control reaches the device, each call noted: the look and the open, and the terminal's drain and
+// discard with whether the meter's 9600 baud was still in force. A drain takes drainMs (-1: 2 s, long after the output
+// was thrown away), a full output queue takes nothing, and a flock may be taken on lockAfterLook after the look.
+struct Watched : DeviceGate, TerminalIo {
+    SystemDeviceGate gate;
+    SystemTerminalIo io;
+    int drainMs = 0, lockAfterLook = -1;
     bool full = false;
     std::mutex mutex;
     QStringList calls;
 
-    void Note(const char* what, int fd)
+    void Note(QString what, int fd = -1)
     {
         termios line{};
-        ::tcgetattr(fd, &line);
+        if (fd >= 0 && ::tcgetattr(fd, &line) == 0)
+            what += ::cfgetospeed(&line) == B9600 ? " 9600" : " other";
         const std::lock_guard<std::mutex> lock(mutex);
-        calls << QString(what) + (::cfgetospeed(&line) == B9600 ? " 9600" : " other");
+        calls << what;
     }
+    std::optional<DeviceAccess::Holder> Look(const QString& device) override
+    {
+        Note("look");
+        const auto holder = gate.Look(device);
+        if (lockAfterLook >= 0)
+            ::flock(lockAfterLook, LOCK_EX | LOCK_NB);
+        return holder;
+    }
+    Opened Open(QSerialPort& port, const QString& device) override { return Note("open"), gate.Open(port, device); }
     qint64 Write(int fd, const char* data, qint64 size, int& error) override
     {
-        return full ? (error = EAGAIN, -1) : real.Write(fd, data, size, error);
+        return full ? (error = EAGAIN, -1) : io.Write(fd, data, size, error);
     }
-    void WaitWritable(int fd, int ms) override { real.WaitWritable(fd, ms); }
+    void WaitWritable(int fd, int ms) override { io.WaitWritable(fd, ms); }
     bool Drain(int fd, int& error) override
     {
         Note("drain", fd);
         std::this_thread::sleep_for(std::chrono::milliseconds(drainMs < 0 ? 2000 : drainMs));
-        return real.Drain(fd, error);
+        return io.Drain(fd, error);
     }
     void DiscardOutput(int fd) override { Note("discard", fd); }
 };
@@ -110,55 +122,54 @@ private slots:
     // open-file-description lock (whose owner /proc/locks does not show), a lock file of a live process in any of the
     // usual formats, our own lock from another control. Such a device is not opened at all. Exclusive mode shows only
     // to an open, which it refuses before the line is touched. A lock file of a process that has ended holds nothing.
-    void lookBeforeTouching_data()
+    // Once open, the device is locked for others. Output waits at most 100 ms for room in the output queue. Closing
+    // drains the output while the meter's settings are still in force, throws away what has not left after 250 ms,
+    // and only then lets the device's old settings (4800 baud, handshaking) back and closes it, unlocked even while
+    // the drain still waits: it opens again at once.
+    void lookOpenWriteClose_data()
     {
         QTest::addColumn<QString>("lock");
         QTest::addColumn<QByteArray>("file");  // the lock file; PID: this process
+        QTest::addColumn<int>("drainMs");
         QTest::addColumn<QString>("calls");
         QTest::addColumn<QString>("held");  // "": opened
         const QString self = QString("held by tst_qtcomm, pid %1").arg(QCoreApplication::applicationPid());
-        const QString other = "held by another program";
+        const QString other = "held by another program", drained = "look open drain 9600";
         for (const char* lock : {"flock", "POSIX lock", "another control"})
-            QTest::newRow(lock) << lock << QByteArray() << "look" << self;
-        QTest::newRow("none") << "none" << QByteArray() << "look open" << "";
-        QTest::newRow("OFD lock") << "OFD lock" << QByteArray() << "look" << other;
-        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << "look open" << other;
-        QTest::newRow("uucp lock file") << "lock file" << QByteArray("      PID\n") << "look" << self;
-        QTest::newRow("QLockFile lock file") << "lock file" << QByteArray("PID\nqz\nhost\n") << "look" << self;
-        QTest::newRow("binary lock file") << "lock file" << QByteArray("BINARY") << "look" << self;
-        QTest::newRow("lock file, no newline") << "lock file" << QByteArray("PID") << "look" << self;
-        QTest::newRow("dead lock file") << "lock file" << QByteArray("4194305\n") << "look open" << "";  // no such pid
+            QTest::newRow(lock) << lock << QByteArray() << 0 << "look" << self;
+        QTest::newRow("none") << "none" << QByteArray() << 0 << drained << "";
+        QTest::newRow("OFD lock") << "OFD lock" << QByteArray() << 0 << "look" << other;
+        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << 0 << "look open" << other;
+        QTest::newRow("uucp lock file") << "lock file" << QByteArray("      PID\n") << 0 << "look" << self;
+        QTest::newRow("QLockFile lock file") << "lock file" << QByteArray("PID\nqz\nhost\n") << 0 << "look" << self;
+        QTest::newRow("binary lock file") << "lock file" << QByteArray("BINARY") << 0 << "look" << self;
+        QTest::newRow("lock file, no newline") << "lock file" << QByteArray("PID") << 0 << "look" << self;
+        QTest::newRow("dead lock file") << "lock file" << QByteArray("4194305\n") << 0 << drained << "";  // no such pid
         // Taken between the look and the open: the open's own flock finds it.
-        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << "look open" << self;
+        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << 0 << "look open" << self;
+        QTest::newRow("drains within the bound") << "none" << QByteArray() << 190 << drained << "";
+        QTest::newRow("never drains") << "none" << QByteArray() << -1 << drained + " discard 9600" << "";
+        QTest::newRow("no room") << "no room" << QByteArray() << 0 << drained << "";
     }
-    void lookBeforeTouching()
+    void lookOpenWriteClose()
     {
         QFETCH(QString, lock);
         QFETCH(QByteArray, file);
+        QFETCH(int, drainMs);
         QFETCH(QString, held);
         Comm1 pty;
-        struct : DeviceGate {
-            SystemDeviceGate real;
-            QStringList calls;
-            int lockAfterLook = -1;
-            std::optional<DeviceAccess::Holder> Look(const QString& d) override
-            {
-                calls << "look";
-                const auto holder = real.Look(d);
-                if (lockAfterLook >= 0)
-                    ::flock(lockAfterLook, LOCK_EX | LOCK_NB);
-                return holder;
-            }
-            Opened Open(QSerialPort& p, const QString& d) override { return calls << "open", real.Open(p, d); }
-        } gate;
-        QtCommControl other, comm({}, PortMap::SystemPorts, std::shared_ptr<DeviceGate>(&gate, [](auto*) {}));
+        auto watched = std::make_shared<Watched>();
+        watched->drainMs = drainMs;
+        watched->full = lock == "no room";
+        QtCommControl other, comm(watched, PortMap::SystemPorts, watched);
         QFile lockFile("/tmp/LCK.." + pty.name.mid(5).replace('/', '_'));
+        const auto removed = qScopeGuard([&lockFile] { lockFile.remove(); });
         struct flock posix{F_WRLCK, SEEK_SET, 0, 0, 0};
         const qint32 pid = ::getpid();
         if (lock == "flock")
             QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), 0);
         else if (lock == "flock after the look")
-            gate.lockAfterLook = pty.slave;
+            watched->lockAfterLook = pty.slave;
         else if (lock.endsWith("lock"))
             QCOMPARE(::fcntl(pty.slave, lock == "OFD lock" ? F_OFD_SETLK : F_SETLK, &posix), 0);
         else if (lock == "exclusive mode")
@@ -171,47 +182,24 @@ private slots:
                     lockFile.write(file == "BINARY" ? QByteArray(reinterpret_cast<const char*>(&pid), 4) : file) > 0);
             lockFile.close();
         }
-        QVERIFY(comm.setCommPort(1));
+        QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1"));
         QCOMPARE(comm.setPortOpen(true), held.isEmpty());
-        QTEST(gate.calls.join(' '), "calls");
         QCOMPARE(comm.HeldBy() ? DeviceAccess::HeldByText(comm.HeldBy()) : QString(), held);
-        if (!comm.PortOpen())  // (open, it is held by ourselves)
-            QCOMPARE(comm.LookForHolder().has_value(), lock != "exclusive mode");
         QCOMPARE(comm.OpenError(), held.isEmpty() ? QSerialPort::NoError : QSerialPort::PermissionError);
-        QCOMPARE(pty.Read(1, 0), QByteArray());  // nothing was written to it
-        lockFile.remove();
-        if (comm.PortOpen())  // while it is open here, it is locked for others
-            QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), -1);
-    }
+        if (!comm.PortOpen()) {
+            QTEST(watched->calls.join(' '), "calls");
+            QCOMPARE(comm.LookForHolder().has_value(), lock != "exclusive mode");
+            QCOMPARE(pty.Read(1, 0), QByteArray());  // nothing was written to it
+            return;
+        }
+        QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), -1);  // while it is open here, it is locked for others
 
-    // Output waits at most 100 ms for room in the output queue. Closing drains the output while the meter's settings
-    // are still in force, throws away what has not left after 250 ms, and only then lets the device's old settings
-    // (4800 baud, handshaking) back and closes it, unlocked even while the drain still waits: it opens again at once.
-    void writeThenClose_data()
-    {
-        QTest::addColumn<int>("drainMs");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QString>("failure");
-        const QStringList drain{"drain 9600"};
-        QTest::newRow("drains within the bound") << 190 << drain << "";
-        QTest::newRow("never drains") << -1 << QStringList{"drain 9600", "discard 9600"} << "";
-        QTest::newRow("no room") << 0 << drain << "no room in the output queue within 100 ms (0 of 2 bytes written)";
-    }
-    void writeThenClose()
-    {
-        QFETCH(int, drainMs);
-        QFETCH(QString, failure);
-        Comm1 pty;
-        auto io = std::make_shared<WatchedIo>();
-        io->drainMs = drainMs;
-        io->full = !failure.isEmpty();
-        QtCommControl comm(io);
-        QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1") && comm.setPortOpen(true));
         QElapsedTimer took;
         took.start();
         const CommControl::Written written = comm.Output("U\r");
-        QCOMPARE(written.ok ? QString() : written.failure, failure);
-        if (io->full)
+        QCOMPARE(written.ok ? QString() : written.failure,
+                 watched->full ? "no room in the output queue within 100 ms (0 of 2 bytes written)" : "");
+        if (watched->full)
             VERIFY_WAIT(took.nsecsElapsed() / 1e9, 0.1);
         took.start();
         QVERIFY(comm.setPortOpen(false));
@@ -220,14 +208,14 @@ private slots:
             VERIFY_WAIT(seconds, 0.25);
         else
             VERIFY_TIME(seconds, drainMs / 1000.0, 0.25);
-        QTEST(io->calls, "calls");
+        QTEST(watched->calls.join(' '), "calls");
         const termios line = pty.Line();  // the device's own settings back
         QVERIFY(::cfgetospeed(&line) == B4800 && (line.c_cflag & CRTSCTS));
-        QCOMPARE(pty.Read(2, 500), QByteArray(io->full ? "" : "U\r"));
+        QCOMPARE(pty.Read(2, 500), QByteArray(watched->full ? "" : "U\r"));
         // Nothing written since the open: nothing to drain.
-        io->calls.clear();
+        watched->calls.clear();
         QVERIFY(comm.setPortOpen(true) && comm.setPortOpen(false));
-        QCOMPARE(io->calls, QStringList());
+        QCOMPARE(watched->calls, (QStringList{"look", "open"}));
     }
 
     void portMap_data()
