@@ -23,8 +23,6 @@
 #include <sys/sysmacros.h>
 
 using namespace PortReport;
-Q_DECLARE_METATYPE(PortReport::Facts)
-Q_DECLARE_METATYPE(PortReport::SystemInfo)
 
 namespace {
 
@@ -218,33 +216,26 @@ private slots:
         QCOMPARE(watched->calls, (QStringList{"look", "open"}));
     }
 
-    void portMap_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("override");  // "<unset>": the variable is not set
-        QTest::addColumn<bool>("windows");
-        QTest::addColumn<QString>("device");
-        const QString none = "<unset>";
-        QTest::newRow("in the order above") << 6 << none << false << "/dev/ttyS2";
-        QTest::newRow("beyond the list") << 8 << none << false << "";
-        QTest::newRow("Windows") << 3 << none << true << "COM3";
-        QTest::newRow("override") << 3 << " /dev/pts/4,,/dev/pts/7 " << false << "/dev/pts/7";
-        QTest::newRow("override, empty entry") << 2 << "/dev/pts/4,,/dev/pts/7" << true << "";
-        QTest::newRow("override, beyond") << 4 << "/dev/pts/4,,/dev/pts/7" << false << "";
-        QTest::newRow("override set but empty") << 1 << "" << false << "";
-        QTest::newRow("number 0") << 0 << none << true << "";
-    }
+    // Which device a Comm number stands for: the system's ports in this order (USB adapters first), the entries of
+    // the override however it is spaced (set but empty: none at all), or Windows' COM ports; nothing beyond.
     void portMap()
     {
-        QFETCH(int, n);
-        QFETCH(QString, override);
-        QFETCH(bool, windows);
         const QStringList system{"/dev/ttyS10", "/dev/ttyACM1", "/dev/ttyUSB10", "/dev/ttyS2", "/dev/rfcomm0",
                                  "/dev/ttyACM0", "/dev/ttyUSB2"};
         QCOMPARE(PortMap::Ordered(system), (QStringList{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyACM1",
                                                         "/dev/rfcomm0", "/dev/ttyS2", "/dev/ttyS10"}));
-        const auto given = override == "<unset>" ? std::nullopt : std::optional<QString>(override);
-        QTEST(PortMap::Resolve(n, given, system, windows), "device");
+        const auto device = [&](int n, const std::optional<QString>& override, bool windows = false) {
+            return PortMap::Resolve(n, override, system, windows);
+        };
+        const QString given = "/dev/pts/4,,/dev/pts/7";
+        QCOMPARE(device(6, {}), QString("/dev/ttyS2"));
+        QCOMPARE(device(8, {}), QString());
+        QCOMPARE(device(3, {}, true), QString("COM3"));
+        QCOMPARE(device(0, {}, true), QString());
+        QCOMPARE(device(3, " " + given + " "), QString("/dev/pts/7"));
+        QCOMPARE(device(2, given, true), QString());  // an empty entry
+        QCOMPARE(device(4, given), QString());
+        QCOMPARE(device(1, QString("")), QString());
     }
 
     // The system's list is walked once per reading, and every number comes from that reading: an adapter plugged in
@@ -278,45 +269,35 @@ private slots:
 
     // How --list-ports shows a device: what the system knows of it, its stable names, and what stands in the way,
     // with the remedy that fits the group the device belongs to (root is never refused, so only here).
-    void portReportLine_data()
+    void portReportLine()
     {
-        QTest::addColumn<Facts>("facts");
-        QTest::addColumn<SystemInfo>("info");
-        QTest::addColumn<QString>("line");
         using Group = DeviceAccess::Group;
-        const auto row = [](const char* name, const Facts& facts, const QString& line, const SystemInfo& info = {}) {
-            QTest::newRow(name) << facts << info << line;
+        const auto line = [](const Facts& facts, const SystemInfo& info = {}) {
+            return Line(2, "/dev/ttyUSB0", info, facts);
         };
-        const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {},
-                               std::optional<Group> group = {}) {
-            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, group, {}};
+        const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {}) {
+            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, {}, {}};
         };
-        const auto refused = [&](const Group& group) { return device(false, false, {}, group); };
+        const auto refused = [](const Group& group) {
+            return Facts{Facts::Kind::CharacterDevice, false, false, QSerialPort::NoError, group, {}};
+        };
         const QString at = "Comm2: /dev/ttyUSB0: ", denied = at + "permission denied (",
                       udev = ": ask your administrator for a udev rule that lets a group such as dialout use it)";
         const QStringList stable{"/dev/serial/by-id/usb-FTDI_A50285BI-if00-port0",
                                  "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"};
-        row("USB adapter", device(true, true),
-            "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, driver ftdi_sio): ok\n    also " +
-                stable.join("\n    also "),
-            {"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, "ftdi_sio", stable});
-        row("half an id", device(true, true), "Comm2: /dev/ttyUSB0 (ACME): ok", {{}, "ACME", {}, 0x1234, {}, {}, {}});
-        row("not in its group", refused({"uucp", true, false, false}),
-            denied + "it belongs to the group uucp: sudo usermod -aG uucp $USER, then log out and in again, or newgrp "
-                     "uucp for this shell)");
-        row("in its group since this login", refused({"dialout", true, true, false}),
-            denied + "you are in the group dialout, but this login is older than that: log out and in again)");
-        row("root's", refused({"root", false, false, false}), denied + "it belongs to root" + udev);
-        row("its group may not use it", refused({"tty", false, true, true}),
-            denied + "the group tty may not use it" + udev);
-        row("gone since", device(true, false, QSerialPort::DeviceNotFoundError), at + "missing");
-        row("refuses 9600,n,8,1", device(true, false), at + "not a serial device");
-    }
-    void portReportLine()
-    {
-        QFETCH(Facts, facts);
-        QFETCH(SystemInfo, info);
-        QTEST(Line(2, "/dev/ttyUSB0", info, facts), "line");
+        QCOMPARE(line(device(true, true), {"FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, "ftdi_sio", stable}),
+                 "Comm2: /dev/ttyUSB0 (FT232R USB UART, FTDI, serial A50285BI, 0403:6001, driver ftdi_sio): ok" +
+                     ("\n    also " + stable.join("\n    also ")));
+        QCOMPARE(line(device(true, true), {{}, "ACME", {}, 0x1234, {}, {}, {}}), "Comm2: /dev/ttyUSB0 (ACME): ok");
+        QCOMPARE(line(refused({"uucp", true, false, false})),
+                 denied + "it belongs to the group uucp: sudo usermod -aG uucp $USER, then log out and in again, or "
+                          "newgrp uucp for this shell)");
+        QCOMPARE(line(refused({"dialout", true, true, false})),
+                 denied + "you are in the group dialout, but this login is older than that: log out and in again)");
+        QCOMPARE(line(refused({"root", false, false, false})), denied + "it belongs to root" + udev);
+        QCOMPARE(line(refused({"tty", false, true, true})), denied + "the group tty may not use it" + udev);
+        QCOMPARE(line(device(true, false, QSerialPort::DeviceNotFoundError)), at + "missing");  // gone since
+        QCOMPARE(line(device(true, false)), at + "not a serial device");  // refuses 9600,n,8,1
     }
 
     // What sysfs tells without opening anything: the machine's serial ports (a built-in 8250 port only with a UART
