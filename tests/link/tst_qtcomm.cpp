@@ -161,7 +161,7 @@ private slots:
         watched->full = lock == "no room";
         QtCommControl other, comm(watched, PortMap::SystemPorts, watched);
         QFile lockFile("/tmp/LCK.." + pty.name.mid(5).replace('/', '_'));
-        const auto removed = qScopeGuard([&lockFile] { lockFile.remove(); });
+        const auto removedAtTheEnd = qScopeGuard([&lockFile] { lockFile.remove(); });
         struct flock posix{F_WRLCK, SEEK_SET, 0, 0, 0};
         const qint32 pid = ::getpid();
         if (lock == "flock")
