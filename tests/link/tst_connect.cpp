@@ -446,12 +446,10 @@ private slots:
     void traceEveryEvent()
     {
         double now = 0;
-        TraceFile written(nullptr, [&now] { return now; },
-                          [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
+        TraceFile written(nullptr, [&] { return now; }, [] { return LineTrace::WallTime{1777623753, 123456, 7200}; });
         LineTrace& trace = *written.get();
         MemoryCommControl memory;
-        memory.SetPort(1, PortState::Available,
-                       std::make_shared<ScriptedMeter>("V,QZ7,A,1.0\r\nJUNK\t\"\\\x01\xff"));
+        memory.SetPort(1, PortState::Available, std::make_shared<ScriptedMeter>("V,QZ7,A,1.0\r\nJUNK\t\"\\\x01\xff"));
         memory.SetPort(2, PortState::Held);
         TracingCommControl comm(memory, trace);
         int lostReports = 0;
