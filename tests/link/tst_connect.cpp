@@ -88,7 +88,7 @@ class TestConnect : public QObject {
     Q_OBJECT
 
 private slots:
-    // Com_Open with no number, with a port open already, and on a port gone since the probe: only the last tries,
+    // Com_Open with no number and with a port open already does nothing; on a port gone since the probe it fails,
     // says so in a box and ends the program.
     void comOpen()
     {
