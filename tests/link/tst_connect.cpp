@@ -180,7 +180,6 @@ private slots:
                                                     << 0.7 << 0;
         QTest::newRow("serial only") << QByteArray("V,QZ1234\r") << T{0} << "QZ1234" << "" << 0.5 << 0;
         QTest::newRow("third field empty") << QByteArray("V,QZ1234,,2.0\r") << T{0} << "QZ1234" << "2.0" << 0.5 << 0;
-        QTest::newRow("lower-case line") << QByteArray("v,qz1234,a,1.05\r") << T{0} << "" << "0.00" << 0.5 << 0;
         QTest::newRow("short") << QByteArray("V,Q\r") << T{0} << "" << "0.00" << 0.5 << 0;
         QTest::newRow("prefix not at start") << QByteArray("XV,QZ1234,A,1\r") << T{0} << "" << "0.00" << 0.5 << 0;
     }
