@@ -1,8 +1,7 @@
 #pragma once
-// Message boxes that a test declares before they come up. Each box shown must
-// be the next one the test expects (text, title, icon and buttons alike) and
-// gets the answer declared with it. Any other box fails the running test at
-// once, and so does, at the end, an expected box that never came.
+// Message boxes that a test declares before they come up. Each box shown must be the next one the test expects (text,
+// title, icon and buttons alike) and gets the answer declared with it. Any other box fails the running test at once,
+// and so does, at the end, an expected box that never came.
 #include "shell/MessageBoxes.h"
 
 #include <QList>

@@ -8,11 +8,10 @@
 #include <QSlider>
 #include <QToolButton>
 
-// What a user sees of the window's state, in one line: the enabled buttons
-// (Connect by its caption) and slider; the labels shown, with their texts; the
-// Port menu's entries, "*" for a tick; the options selected. For example
-// "Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ1234
-// Firmware Version: 1.05 | Comm1:* Comm2: | OFF TRAD".
+// What a user sees of the window's state, in one line: the enabled buttons (Connect by its caption) and slider; the
+// labels shown, with their texts; the Port menu's entries, "*" for a tick; the options selected. For example
+// "Disconnect SWEEP LEFT RIGHT slider CYCLE | Meter Serial Number: QZ1234 Firmware Version: 1.05 | Comm1:* Comm2: |
+// OFF TRAD".
 inline QString Shows(const frmMain& f)
 {
     QStringList enabled, labels, ports, options;

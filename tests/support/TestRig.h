@@ -1,6 +1,6 @@
 #pragma once
-// A main window on fake surroundings: in-memory serial ports, message boxes
-// that must be expected, the real monotonic clock. Globals are reset for every rig.
+// A main window on fake surroundings: in-memory serial ports, message boxes that must be expected, the real monotonic
+// clock. Globals are reset for every rig.
 #include "FakeMessageBoxes.h"
 #include "HeardConsole.h"
 #include "MemoryCommControl.h"
