@@ -44,16 +44,14 @@ class TestOutputQueue : public QObject {
     Q_OBJECT
 
 private slots:
-    // 100-byte lines: 10485 fit in the megabyte, the rest of the first 12000
-    // are lost; a last line of another channel goes in all the same.
+    // 100-byte lines: 10485 fit in the megabyte, the rest of the first 12000 are lost, and said
+    // as the run's report says it; a last line of another channel goes in all the same.
     void dropsWholeLinesAndMarksTheGap()
     {
         StalledPipe pipe;
-        auto queue = std::make_unique<OutputQueue>(pipe.write);
-        auto& lines = queue->AddChannel([](qint64 count, const OutputQueue::Stamp& first) {
-            return QString("lost %1 from %2 on %3\n").arg(count).arg(first.seconds).arg(first.line).toUtf8();
-        });
-        auto& other = queue->AddChannel({});
+        OutputQueue queue(pipe.write);
+        auto& lines = queue.AddChannel(EventReport::DroppedMarker(EventReport::Format::Text));
+        auto& other = queue.AddChannel({});
         MonotonicClock took;
         QByteArray kept;
         for (int i = 0; i < 12000; ++i) {
@@ -67,9 +65,9 @@ private slots:
         QCOMPARE(lines.Dropped(), 12000 - 10485);
         // The reader takes it all: the gap is marked with no line written since.
         QByteArray got = pipe.Drain(300);
-        QCOMPARE(got, kept + last + "lost 1515 from 10485 on -10485\n");
+        QCOMPARE(got, kept + last + "10485.000 -10485 dropped count=1515\n");
         lines.Write("after\n");
-        QVERIFY(queue->Finish(std::chrono::steady_clock::now() + 5000ms));
+        QVERIFY(queue.Finish(std::chrono::steady_clock::now() + 5000ms));
         QCOMPARE(pipe.Drain(), QByteArray("after\n"));
     }
 
@@ -145,7 +143,6 @@ private slots:
     {
         const OutputQueue::Stamp first{3.5, 7};
         QCOMPARE(LineTrace::DroppedLine(12, first), "3.500000 DROPPED 12\n");
-        QCOMPARE(EventReport::DroppedMarker(EventReport::Format::Text)(12, first), "3.500 7 dropped count=12\n");
         QCOMPARE(EventReport::DroppedMarker(EventReport::Format::Json)(12, first),
                  "{\"t\":3.500,\"line\":7,\"event\":\"dropped\",\"count\":12}\n");
         QCOMPARE(StandardError::DroppedLine(12), "qz-ruvude-zivo: 12 lines not shown (the reader fell behind)\n");

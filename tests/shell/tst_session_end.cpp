@@ -40,9 +40,8 @@ private slots:
     void endsThroughExit_data()
     {
         QTest::addColumn<QString>("clicks");   // DRIVEN_CLICKS; a pause: for a meter that talks once selected
-        QTest::addColumn<QString>("state");    // "idle", "sweep", "box" (the lost meter's box up), "exits" (by itself);
-                                               // ", trace stalled" (", read"): --trace - into a pipe whose reader
-                                               // stalls for good (until the signal)
+        // "trace stalled": --trace - into a pipe whose reader stalls for good ("read": until the signal)
+        QTest::addColumn<QString>("state");    // "idle", "sweep", "box" (the lost meter's box up), "exits" (by itself)
         QTest::addColumn<QString>("sent");     // signals sent one straight after the other; "HUP~": ignored at start
         QTest::addColumn<QString>("last");     // the last frames the meter got
         const auto row = [](const char* name, const char* clicks, const char* state, const char* sent,

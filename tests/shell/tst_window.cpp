@@ -166,7 +166,7 @@ private slots:
         QTest::addColumn<QByteArray>("contents");  // in the current folder at start
         QTest::addColumn<int>("port");             // read from it; 0: the file refused
         QTest::addColumn<int>("folder");           // the program's folder at the end: 0 writable, 1 read-only, 2 gone
-        QTest::newRow("only the port") << QByteArray("5") << 0 << 0;
+        QTest::newRow("only the port; saved in the program's folder") << QByteArray("5") << 0 << 0;
         QTest::newRow("one line") << QByteArray("7,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"") << 7 << 0;
         QTest::newRow("more than eleven fields; read-only folder: the old file kept")
             << ("+2\r\n" + Tail + "junk\r\n\"more\",99\r\n") << 2 << 1;
