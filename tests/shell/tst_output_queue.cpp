@@ -22,24 +22,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// The end of a run whose output lost two lines, as written.
-QByteArray End(EventReport::Format format)
-{
-    struct Lost final : TextOutput {
-        QByteArray last;
-        void Write(const QByteArray& line, const Stamp&) override { last = line; }
-        qint64 Dropped() const override { return 2; }
-    } out;
-    MonotonicClock clock;
-    HeardConsole err;
-    EventReport(clock, out, err, format).End({});
-    return out.last;
-}
-
-}  // namespace
-
 class TestOutputQueue : public QObject {
     Q_OBJECT
 
@@ -146,8 +128,17 @@ private slots:
         QCOMPARE(EventReport::DroppedMarker(EventReport::Format::Json)(12, first),
                  "{\"t\":3.500,\"line\":7,\"event\":\"dropped\",\"count\":12}\n");
         QCOMPARE(StandardError::DroppedLine(12), "qz-ruvude-zivo: 12 lines not shown (the reader fell behind)\n");
-        QCOMPARE(End(EventReport::Format::Text).mid(6), "0 end dropped=2\n");
-        QCOMPARE(End(EventReport::Format::Json).mid(10), ",\"line\":0,\"event\":\"end\",\"dropped\":2}\n");
+        struct Lost final : TextOutput {  // the output of a run that lost two lines: its end says so
+            QByteArray last;
+            void Write(const QByteArray& line, const Stamp&) override { last = line; }
+            qint64 Dropped() const override { return 2; }
+        } out;
+        MonotonicClock clock;
+        HeardConsole err;
+        EventReport(clock, out, err, EventReport::Format::Text).End({});
+        QCOMPARE(out.last.mid(6), "0 end dropped=2\n");
+        EventReport(clock, out, err, EventReport::Format::Json).End({});
+        QCOMPARE(out.last.mid(10), ",\"line\":0,\"event\":\"end\",\"dropped\":2}\n");
     }
 };
 
