@@ -3,8 +3,9 @@
 // The program as main() starts it, on a meter-sim pseudo-terminal, exits with
 // status 0 and the meter gets "R" and "U" last, in every state it may be in;
 // a signal ignored at start stays ignored. Exit and Disconnect too reach a
-// meter that talks, which nobody reads. The trace is written as it comes;
-// a reader of it that stalls holds nothing up: the signal ends it all the same.
+// meter that talks, which nobody reads. The trace is written as it comes; a
+// reader of it that stalls holds nothing up: the sweep goes on, the signal
+// ends it all the same.
 #include "NoDisplayRun.h"
 #include "StalledPipe.h"
 #include "about/frmAbout.h"
