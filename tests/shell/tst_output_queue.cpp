@@ -22,40 +22,19 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// The end of a run whose output lost two lines, as written.
-QByteArray End(EventReport::Format format)
-{
-    struct Lost final : TextOutput {
-        QByteArray last;
-        void Write(const QByteArray& line, const Stamp&) override { last = line; }
-        qint64 Dropped() const override { return 2; }
-    } out;
-    MonotonicClock clock;
-    HeardConsole err;
-    EventReport(clock, out, err, format).End({});
-    return out.last;
-}
-
-}  // namespace
-
 class TestOutputQueue : public QObject {
     Q_OBJECT
 
 private slots:
-    // 100-byte lines: 10485 fit in the megabyte, the rest of the first 12000
-    // are lost; a last line of another channel goes in all the same.
+    // 100-byte lines: 10485 fit in the megabyte, the rest of the first 12000 are lost, and said
+    // as the run's report says it; a last line of another channel goes in all the same.
     void dropsWholeLinesAndMarksTheGap()
     {
         StalledPipe pipe;
-        auto queue = std::make_unique<OutputQueue>(pipe.write);
-        auto& lines = queue->AddChannel([](qint64 count, const OutputQueue::Stamp& first) {
-            return QString("lost %1 from %2 on %3\n").arg(count).arg(first.seconds).arg(first.line).toUtf8();
-        });
-        auto& other = queue->AddChannel({});
-        QElapsedTimer took;
-        took.start();
+        OutputQueue queue(pipe.write);
+        auto& lines = queue.AddChannel(EventReport::DroppedMarker(EventReport::Format::Text));
+        auto& other = queue.AddChannel({});
+        MonotonicClock took;
         QByteArray kept;
         for (int i = 0; i < 12000; ++i) {
             const QByteArray line = QByteArray::number(i).rightJustified(99, '.') + '\n';
@@ -64,13 +43,13 @@ private slots:
         }
         const QByteArray last = "last" + QByteArray(200, '.') + '\n';  // more than the room left
         other.WriteLast(last);
-        QVERIFY2(took.elapsed() < 500, "the writing thread waited for the reader");
+        QVERIFY2(took.Timer() < 0.5, "the writing thread waited for the reader");
         QCOMPARE(lines.Dropped(), 12000 - 10485);
         // The reader takes it all: the gap is marked with no line written since.
         QByteArray got = pipe.Drain(300);
-        QCOMPARE(got, kept + last + "lost 1515 from 10485 on -10485\n");
+        QCOMPARE(got, kept + last + "10485.000 -10485 dropped count=1515\n");
         lines.Write("after\n");
-        QVERIFY(queue->Finish(std::chrono::steady_clock::now() + 5000ms));
+        QVERIFY(queue.Finish(std::chrono::steady_clock::now() + 5000ms));
         QCOMPARE(pipe.Drain(), QByteArray("after\n"));
     }
 
@@ -110,10 +89,9 @@ private slots:
             QTRY_VERIFY(said > 0);
             channel.Write("more\n");
         }
-        QElapsedTimer took;
-        took.start();
+        MonotonicClock took;
         const bool all = queue.Finish(std::chrono::steady_clock::now() + OutputQueue::DefaultLimit);
-        const double seconds = took.elapsed() / 1000.0;
+        const double seconds = took.Timer();
         reader.join();
         ::close(fd);
         QCOMPARE(all, resumeMs >= 0 && !error);
@@ -147,12 +125,20 @@ private slots:
     {
         const OutputQueue::Stamp first{3.5, 7};
         QCOMPARE(LineTrace::DroppedLine(12, first), "3.500000 DROPPED 12\n");
-        QCOMPARE(EventReport::DroppedMarker(EventReport::Format::Text)(12, first), "3.500 7 dropped count=12\n");
         QCOMPARE(EventReport::DroppedMarker(EventReport::Format::Json)(12, first),
                  "{\"t\":3.500,\"line\":7,\"event\":\"dropped\",\"count\":12}\n");
         QCOMPARE(StandardError::DroppedLine(12), "qz-ruvude-zivo: 12 lines not shown (the reader fell behind)\n");
-        QCOMPARE(End(EventReport::Format::Text).mid(6), "0 end dropped=2\n");
-        QCOMPARE(End(EventReport::Format::Json).mid(10), ",\"line\":0,\"event\":\"end\",\"dropped\":2}\n");
+        struct Lost final : TextOutput {  // the output of a run that lost two lines: its end says so
+            QByteArray last;
+            void Write(const QByteArray& line, const Stamp&) override { last = line; }
+            qint64 Dropped() const override { return 2; }
+        } out;
+        MonotonicClock clock;
+        HeardConsole err;
+        EventReport(clock, out, err, EventReport::Format::Text).End({});
+        QCOMPARE(out.last.mid(6), "0 end dropped=2\n");
+        EventReport(clock, out, err, EventReport::Format::Json).End({});
+        QCOMPARE(out.last.mid(10), ",\"line\":0,\"event\":\"end\",\"dropped\":2}\n");
     }
 };
 

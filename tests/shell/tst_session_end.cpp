@@ -3,19 +3,36 @@
 // The program as main() starts it, on a meter-sim pseudo-terminal, exits with
 // status 0 and the meter gets "R" and "U" last, in every state it may be in;
 // a signal ignored at start stays ignored. Exit and Disconnect too reach a
-// meter that talks, which nobody reads. A reader of the trace that stalls
-// holds nothing up: the sweep goes on, the signal ends it all the same.
+// meter that talks, which nobody reads. The trace is written as it comes; a
+// reader of it that stalls holds nothing up: the sweep goes on, the signal
+// ends it all the same.
 #include "NoDisplayRun.h"
 #include "StalledPipe.h"
+#include "about/frmAbout.h"
 #include "e2e/E2eRig.h"
 #include "shell/SessionEnd.h"
 
 #include <QApplication>
 #include <QSessionManager>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+
+namespace {
+
+// A trace begins with the program's version and the wall-clock time, then the start-up probe's look at the
+// port; each line is stamped with the monotonic clock's seconds.
+bool BeginsAtStartUp(const QByteArray& trace, const QString& device)
+{
+    const QString stamp = "\\d+\\.\\d{6} ", port = QRegularExpression::escape(" Comm1 " + device) + '\n';
+    const QString wall = " wall=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d\n";
+    const QString version = QRegularExpression::escape("qz-ruvude-zivo (qz Ruvude Zivo) " + frmAbout::VersionText());
+    const QRegularExpression start('^' + stamp + "START " + version + wall + stamp + "OPEN" + port + stamp + "CLOSE" +
+                                   port);
+    return start.match(QString::fromLatin1(trace)).hasMatch();
+}
+
+}  // namespace
 
 class TestSessionEnd : public QObject {
     Q_OBJECT
@@ -24,9 +41,8 @@ private slots:
     void endsThroughExit_data()
     {
         QTest::addColumn<QString>("clicks");   // DRIVEN_CLICKS; a pause: for a meter that talks once selected
-        QTest::addColumn<QString>("state");    // "idle", "sweep", "box" (the lost meter's box up), "exits" (by itself);
-                                               // ", trace stalled" (", read"): --trace - into a pipe whose reader
-                                               // stalls for good (until the signal)
+        // "trace stalled": --trace - into a pipe whose reader stalls for good ("read": until the signal)
+        QTest::addColumn<QString>("state");    // "idle", "sweep", "box" (the lost meter's box up), "exits" (by itself)
         QTest::addColumn<QString>("sent");     // signals sent one straight after the other; "HUP~": ignored at start
         QTest::addColumn<QString>("last");     // the last frames the meter got
         const auto row = [](const char* name, const char* clicks, const char* state, const char* sent,
@@ -62,6 +78,10 @@ private slots:
                 stalled.Give(STDERR_FILENO);
         });
         QTemporaryDir dir;
+        const auto written = [&dir] {
+            QFile trace(dir.filePath("trace"));
+            return trace.open(QIODevice::ReadOnly) ? trace.readAll() : QByteArray();
+        };
         program.start(DRIVEN_PROGRAM_PATH, {"--trace", stalls ? "-" : dir.filePath("trace")});
         QString said;
         const auto says = [&](const QString& line) {
@@ -78,6 +98,8 @@ private slots:
             if (clicks.contains("pause"))
                 QTest::qWait(1500);  // past the pause, the talk and the click after it
         }
+        if (!stalls)  // written as it comes: all of it is there should the program be killed now
+            QTRY_VERIFY2(BeginsAtStartUp(written(), meter.device), written().constData());
         QElapsedTimer ending;
         for (const QString& name : sent.split(' ', Qt::SkipEmptyParts)) {
             ending.start();
@@ -101,13 +123,10 @@ private slots:
         if (stalls && !read)
             return;  // a reader stalled for good reads no trace: that the run ended is all
         // The trace says TX for exactly the frames the meter got.
-        QFile trace(dir.filePath("trace"));
-        if (!read && trace.open(QIODevice::ReadOnly))
-            traced = trace.readAll();
+        traced = read ? traced + stalled.Drain() : written();
         QStringList sentAsTraced;
-        for (const QString& line : QString::fromLatin1(traced + stalled.Drain()).split('\n'))
-            if (line.section(' ', 1, 1) == "TX")
-                sentAsTraced << line.section(' ', 2).chopped(3).mid(1);  // "N000\r" -> N000
+        for (const auto& [time, frame] : EntriesOf(QString::fromLatin1(traced).split('\n'), "TX"))
+            sentAsTraced << frame.chopped(3).mid(1);  // "N000\r" -> N000
         QCOMPARE(sentAsTraced, frames);
     }
 

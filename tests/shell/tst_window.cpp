@@ -1,7 +1,7 @@
-// The main window as a technician first sees it; the ways out of it: Exit,
+// The main window as a technician first sees it, and each way out of it: Exit,
 // File/Exit, the close box, and Exit after the About window; the session file
-// qz_upgrade.cfg (bytes written, read back, kept when a save fails); and the
-// waits (their length, the window staying alive inside them).
+// qz_upgrade.cfg (read, written, kept when a save fails); and the waits (their
+// length, the window staying alive inside them).
 #include "TestRig.h"
 #include "Timing.h"
 #include "face/PictureBox.h"
@@ -42,19 +42,16 @@ bool Write(const QString& path, const QByteArray& bytes)
 
 // Reads like a "seconds since midnight" timer that wraps at 86400, starting
 // `before` seconds short of midnight; counts how often it is read.
-class MidnightClock final : public Clock {
-public:
-    explicit MidnightClock(double before) : m_offset(86400.0 - before) {}
+struct MidnightClock final : Clock {
+    explicit MidnightClock(double before) : offset(86400.0 - before) {}
     double Timer() override
     {
         ++reads;
-        return std::fmod(m_base.Timer() + m_offset, 86400.0);
+        return std::fmod(base.Timer() + offset, 86400.0);
     }
+    MonotonicClock base;
+    double offset;
     long reads = 0;
-
-private:
-    MonotonicClock m_base;
-    double m_offset;
 };
 
 }  // namespace
@@ -65,18 +62,22 @@ class TestWindow : public QObject {
     QTemporaryDir m_app, m_current;  // the program's folder, and another one made current
     static QRect Twips(int l, int t, int w, int h) { return {l / 15, t / 15, w / 15, h / 15}; }
     static QString File(const QTemporaryDir& dir) { return dir.filePath("qz_upgrade.cfg"); }
-    // The window not loaded; a session file in the program's folder, none in the current one.
-    void MakeForConfig(TestRig& rig)
-    {
-        QVERIFY(Write(File(m_app), Saved) && QDir::setCurrent(m_current.path()));
-        QFile::remove(File(m_current));
-        rig.Make(false);
-        AppFolder = m_app.path();
-    }
 
 private slots:
-    void atStart()
+    // The window as first seen and its controls at work, then left one of the ways out.
+    void atStartThenOut_data()
     {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("portOpen");
+        for (bool open : {true, false})
+            for (const char* path : {"button", "menu", "close box"})
+                QTest::addRow("%s, port %s", path, open ? "open" : "closed") << path << open;
+        QTest::addRow("button after the About window") << "about" << true;
+    }
+    void atStartThenOut()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, portOpen);
         TestRig rig;
         frmMain& f = rig.Make();
         f.show();
@@ -92,9 +93,12 @@ private slots:
                                           f.optLUT, f.cmdCycle, f.cmdExit, f.Label1, f.lblInfo, f.lblSerialNum,
                                           f.lblHard, f.lblFw, f.lblFirm, f.lblTitle, f.Frame1, f.Frame2})
             captions << w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString();
+        for (QAction* a : f.menuBar()->actions())  // and the menus shown
+            if (a->isVisible())
+                captions << a->text();
         QCOMPARE(captions.join('/'), QString("LEFT/SWEEP/RIGHT/TRAD/SIMPLE/OFF/ON/CYCLE/Exit/Sweep Speed/Info/"
                                              "Meter Serial Number:/QZ/Firmware Version:/x.xx/Searching for meter/"
-                                             "Scale Type/Calibration"));
+                                             "Scale Type/Calibration/&File/&Port/&Help"));
         QVERIFY(rig.comm.Events().empty());
 
         QCOMPARE(f.centralWidget()->size(), QSize(777, 434));
@@ -108,11 +112,6 @@ private slots:
         QCOMPARE(f.picMeterPanel->geometry(), QRect(32, 96, 667, 222));
         QCOMPARE(f.picMeterPanel->grab().toImage().convertToFormat(QImage::Format_RGB32), f.picMeterPanel->Image());
 
-        QStringList shown;
-        for (QAction* a : f.menuBar()->actions())
-            if (a->isVisible())
-                shown << a->text();
-        QCOMPARE(shown, (QStringList{"&File", "&Port", "&Help"}));
         QVERIFY(!f.mnuHelpHelp->isVisible());
         // The menu bar in the desktop's menu font, like its menus; the controls in the window's 12 pt.
         QCOMPARE(f.menuBar()->font(), QApplication::font(f.menuBar()));
@@ -120,39 +119,18 @@ private slots:
         QCOMPARE(f.cmdConnect->font().pointSizeF(), 12.0);
         QCOMPARE(f.Label1->font(), f.cmdConnect->font());
 
-        // Each option group picks one; the slider's steps and bounds.
-        QTest::mouseClick(f.optSimple, Qt::LeftButton, {}, QPoint(6, f.optSimple->height() / 2));
-        QVERIFY(f.optSimple->isChecked() && !f.optTrad->isChecked() && f.optLIN->isChecked());
-        QTest::mouseClick(f.optLUT, Qt::LeftButton, {}, QPoint(6, f.optLUT->height() / 2));
-        QVERIFY(f.optLUT->isChecked() && !f.optLIN->isChecked() && f.optSimple->isChecked());
+        // Each option group picks one, the one group apart from the other; the slider's steps and bounds.
+        for (QRadioButton* option : {f.optSimple, f.optLUT})
+            QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+        QCOMPARE(Shows(f), QString("Connect slider CYCLE |  | None | ON SIMPLE"));
 
         QCOMPARE(f.SldSpeed->value(), 54);
         QTest::keyClick(f.SldSpeed, Qt::Key_Right);  // a small step is 1, a large one 5
         QTest::keyClick(f.SldSpeed, Qt::Key_PageUp);
         QCOMPARE(f.SldSpeed->value(), 60);
-        f.SldSpeed->setValue(3);
-        QCOMPARE(f.SldSpeed->value(), 8);
-        f.SldSpeed->setValue(250);
-        QCOMPARE(f.SldSpeed->value(), 100);
-    }
+        QCOMPARE(QPair(f.SldSpeed->minimum(), f.SldSpeed->maximum()), QPair(8, 100));
 
-    void exitPaths_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("portOpen");
-        for (bool open : {true, false})
-            for (const char* path : {"button", "menu", "close box"})
-                QTest::addRow("%s, port %s", path, open ? "open" : "closed") << path << open;
-        QTest::addRow("button after the About window") << "about" << true;
-    }
-    void exitPaths()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, portOpen);
-        TestRig rig;
-        frmMain& f = rig.Make();
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        // The way out: "R", "U" to a port that is open.
         rig.comm.SetPort(2, Port::Available);
         QVERIFY(rig.comm.setCommPort(2) && (!portOpen || rig.comm.setPortOpen(true)));
         QString about;
@@ -181,40 +159,31 @@ private slots:
         QCOMPARE(rig.comm.DroppedWrites(), 0);
     }
 
-    void loadSessionFromTheCurrentFolder_data()
+    // The session file: read at start from the folder that is current (one it cannot take leaves no port),
+    // written at the end to the program's folder; a save that fails keeps the old file and says so.
+    void sessionFile_data()
     {
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<int>("port");
-        QTest::newRow("only the port") << QByteArray("5") << false << 0;
-        QTest::newRow("one line") << QByteArray("7,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"") << true << 7;
-        QTest::newRow("more than eleven fields") << ("+2\r\n" + Tail + "junk\r\n\"more\",99\r\n") << true << 2;
-        QTest::newRow("not a number") << ("3x\r\n" + Tail) << false << 0;
-        QTest::newRow("above 16 bits") << ("32768\r\n" + Tail) << false << 0;
+        QTest::addColumn<QByteArray>("contents");  // in the current folder at start
+        QTest::addColumn<int>("port");             // read from it; 0: the file refused
+        QTest::addColumn<int>("folder");           // the program's folder at the end: 0 writable, 1 read-only, 2 gone
+        QTest::newRow("only the port; saved in the program's folder") << QByteArray("5") << 0 << 0;
+        QTest::newRow("one line") << QByteArray("7,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"") << 7 << 0;
+        QTest::newRow("more than eleven fields; read-only folder: the old file kept")
+            << ("+2\r\n" + Tail + "junk\r\n\"more\",99\r\n") << 2 << 1;
+        QTest::newRow("not a number; folder gone: written where we are") << ("3x\r\n" + Tail) << 0 << 2;
+        QTest::newRow("above 16 bits") << ("32768\r\n" + Tail) << 0 << 0;
     }
-    void loadSessionFromTheCurrentFolder()
+    void sessionFile()
     {
         QFETCH(QByteArray, contents);
-        TestRig rig;
-        MakeForConfig(rig);
-        QVERIFY(Write(File(m_current), contents));
-        SavedPort = 11;
-        QTEST(rig.form->Load_Config(), "result");
-        QTEST(int(SavedPort), "port");
-    }
-
-    void saveSession_data()
-    {
-        QTest::addColumn<int>("folder");  // the program's folder: 0 writable, 1 read-only, 2 gone
-        QTest::newRow("saved in the program's folder") << 0;
-        QTest::newRow("read-only folder: the old file kept") << 1;
-        QTest::newRow("folder gone: written where we are") << 2;
-    }
-    void saveSession()
-    {
+        QFETCH(int, port);
         QFETCH(int, folder);
         TestRig rig;  // a message box still expected fails the test
-        MakeForConfig(rig);
+        QVERIFY(Write(File(m_app), Saved) && QDir::setCurrent(m_current.path()) && Write(File(m_current), contents));
+        rig.Make(false);
+        SavedPort = 11;
+        QCOMPARE(rig.form->Load_Config(), port != 0);
+        QCOMPARE(int(SavedPort), port);
         if (folder != 0)
             rig.messages.Expect({"Error Saving Session Config File", "Save Parameters"});
         SavedPort = 12;
@@ -228,7 +197,7 @@ private slots:
         QFile::setPermissions(m_app.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(saved, folder == 0);
         QCOMPARE(Read(File(m_app)), folder == 0 ? "12\r\n" + Tail : Saved);
-        QCOMPARE(Read(File(m_current)), folder == 2 ? "12\r\n" + Tail : QByteArray("none"));
+        QCOMPARE(Read(File(m_current)), folder == 2 ? "12\r\n" + Tail : contents);
         SavedPort = 0;  // read back from where it was written
         QVERIFY(folder == 1 || (rig.form->Load_Config() && SavedPort == 12));
     }
@@ -264,10 +233,7 @@ private slots:
         bool ran = false;
         QMetaObject::invokeMethod(this, [&] { ran = true; }, Qt::QueuedConnection);
         const double t0 = real.Timer();
-        if (ticks < 0)
-            d.SDelay(1);
-        else
-            d.TDelay(ticks);
+        ticks < 0 ? d.SDelay(1) : d.TDelay(ticks);
         const double took = real.Timer() - t0;
         VERIFY_WAIT(took, want);  // never a moment short, and not a tick more
         QVERIFY(ran);  // events pending are handled, even in a wait of no ticks
