@@ -1,8 +1,6 @@
-// Where the needle stands for a position; LEFT, RIGHT, SWEEP and CYCLE as the meter
-// receives them; the calibration options sending the mode and current point. The
-// meter face and the needle on it as the main window draws them: both scale
-// styles; needle moves, face changes and moves to a screen of another scale that
-// leave nothing behind.
+// Where the needle stands for a position; LEFT, RIGHT, SWEEP and CYCLE as the meter receives them; the calibration
+// options sending the mode and current point. The meter face and the needle on it as the main window draws them: both
+// scale styles; needle moves, face changes and moves to a screen of another scale that leave nothing behind.
 #include "TestRig.h"
 #include "Timing.h"
 #include "face/PictureBox.h"

@@ -1,6 +1,5 @@
-// A script played on the window over in-memory ports: what it sends, what it
-// reports, how it ends (also from outside the script), and how long "No
-// meter detected" stays up.
+// A script played on the window over in-memory ports: what it sends, what it reports, how it ends (also from outside
+// the script), and how long "No meter detected" stays up.
 #include "TestRig.h"
 #include "Timing.h"
 #include "script/BoxAnswerer.h"

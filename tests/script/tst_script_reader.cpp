@@ -1,6 +1,5 @@
-// Reading a script: each good line becomes its action in plain form, the
-// first bad one stops the whole script with "NAME:LINE: message". And the
-// identity patterns that `expect` lines carry.
+// Reading a script: each good line becomes its action in plain form, the first bad one stops the whole script with
+// "NAME:LINE: message". And the identity patterns that `expect` lines carry.
 #include "script/IdentityPattern.h"
 #include "script/ScriptReader.h"
 

@@ -1,6 +1,5 @@
-// `--run` end to end: the program as its own process, without a display, on
-// a meter-sim pseudo-terminal. What the simulated meter received (and when),
-// the events on standard output, the words on standard error, the exit status.
+// `--run` end to end: the program as its own process, without a display, on a meter-sim pseudo-terminal. What the
+// simulated meter received (and when), the events on standard output, the words on standard error, the exit status.
 #include "NoDisplayRun.h"
 #include "Pty.h"
 #include "StalledPipe.h"
