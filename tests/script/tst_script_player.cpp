@@ -1,6 +1,5 @@
-// A script played on the window over in-memory ports: what it sends, what it
-// reports, how it ends (also from outside the script), and how long "No
-// meter detected" stays up.
+// A script played on the window over in-memory ports: what it sends, what it reports, how it ends (also from outside
+// the script), and how long "No meter detected" stays up.
 #include "TestRig.h"
 #include "Timing.h"
 #include "script/BoxAnswerer.h"
@@ -88,8 +87,7 @@ private slots:
         const QString connected = "|H|H|V|S|R|U";
         QTest::newRow("identity in any case, selected options send nothing")
             << "connect within 5\nexpect serial qz12?4\nexpect firmware *\ncalibration off\nscale trad\n"
-               "calibration on\ncycle 2"
-            << "|H|H|V|S|L|N000|N0C6|N238|R|U" << 0
+               "calibration on\ncycle 2" << "|H|H|V|S|L|N000|N0C6|N238|R|U" << 0
             << found.chopped(1) + " within=5\n{t} 2 expect serial qz12?4 value=QZ1234\n"
                        "{t} 3 expect firmware * value=1.05\n{t} 4 calibration off note=\"already selected, nothing "
                        "sent\"\n{t} 5 scale trad note=\"already selected, nothing sent\"\n{t} 6 calibration on\n"

@@ -1,6 +1,5 @@
-// `--run` end to end: the program as its own process, without a display, on
-// a meter-sim pseudo-terminal. What the simulated meter received (and when),
-// the events on standard output, the words on standard error, the exit status.
+// `--run` end to end: the program as its own process, without a display, on a meter-sim pseudo-terminal. What the
+// simulated meter received (and when), the events on standard output, the words on standard error, the exit status.
 #include "NoDisplayRun.h"
 #include "Pty.h"
 #include "StalledPipe.h"
@@ -41,14 +40,12 @@ private slots:
         QTest::newRow("meter pulled mid-sweep") << "connect\nsweep\nwait 30" << QStringList{"--drop-after", "12"} << ""
             << 1 << "^ H H V S( N[0-9A-F]{3}){7}$"
             << found + "{t} 3 box \"qz Ruvude Zivo\" \"" + lost + "\" ok\n{t} 3 end status=1 line=3 reason=\"" + lost +
-                   "\" serial=QZ1234 firmware=1.05 elapsed={t}\n"
-            << lost + "\n";
+                   "\" serial=QZ1234 firmware=1.05 elapsed={t}\n" << lost + "\n";
         for (const auto& [name, status] : {std::pair{"SIGTERM", 143}, {"SIGHUP", 129}, {"SIGINT", 130}})
             QTest::addRow("%s mid-sweep", name) << "connect\nsweep\nwait 60" << QStringList{} << name << status
                 << "^ H H V S( N[0-9A-F]{3})+ R U$"
                 << found + "{t} 3 end status=" + QString::number(status) + " line=3 reason=\"ended by " + name +
-                       "\" serial=QZ1234 firmware=1.05 elapsed={t}\n"
-                << "";
+                       "\" serial=QZ1234 firmware=1.05 elapsed={t}\n" << "";
         // Nothing gets through to standard output or error, and nothing waits for them.
         QTest::newRow("SIGTERM mid-sweep, every output stalled") << "connect\nsweep\nwait 60" << QStringList{}
             << "SIGTERM stalled" << 143 << "^ H H V S( N[0-9A-F]{3})+ R U$" << "" << "";
