@@ -29,7 +29,7 @@ void VerifyLog(const MemoryCommControl& comm, const QString& script)
         const Ev& e = ev[i];
         if (e.kind == Ev::Open && i + 1 < ev.size() && ev[i + 1].kind == Ev::Close) {
             ++i;
-        } else if (e.kind <= Ev::Write) {
+        } else if (e.kind == Ev::Open || e.kind == Ev::Close || e.kind == Ev::Write) {
             const QByteArray text = e.bytes.endsWith('\r') ? e.bytes.chopped(1) : e.bytes + "!";
             got << (e.kind == Ev::Write ? QString("%1:%2").arg(e.port).arg(QString::fromLatin1(text))
                                         : QString(e.kind == Ev::Open ? "open%1" : "close%1").arg(e.port));

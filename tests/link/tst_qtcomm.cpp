@@ -58,7 +58,11 @@ struct Watched : DeviceGate, TerminalIo {
             ::flock(lockAfterLook, LOCK_EX | LOCK_NB);
         return holder;
     }
-    Opened Open(QSerialPort& port, const QString& device) override { return Note("open"), gate.Open(port, device); }
+    Opened Open(QSerialPort& port, const QString& device) override
+    {
+        Note("open");
+        return gate.Open(port, device);
+    }
     qint64 Write(int fd, const char* data, qint64 size, int& error) override
     {
         return full ? (error = EAGAIN, -1) : io.Write(fd, data, size, error);

@@ -233,7 +233,10 @@ private slots:
         bool ran = false;
         QMetaObject::invokeMethod(this, [&] { ran = true; }, Qt::QueuedConnection);
         const double t0 = real.Timer();
-        ticks < 0 ? d.SDelay(1) : d.TDelay(ticks);
+        if (ticks < 0)
+            d.SDelay(1);
+        else
+            d.TDelay(ticks);
         const double took = real.Timer() - t0;
         VERIFY_WAIT(took, want);  // never a moment short, and not a tick more
         QVERIFY(ran);  // events pending are handled, even in a wait of no ticks

@@ -61,7 +61,7 @@ public:
     // Every write that reached an open port, one entry per Output call, and when.
     QList<QByteArray> Frames() const { return Of<QByteArray>(Event::Write, Bytes); }
     QList<double> FrameTimes() const { return Of<double>(Event::Write, [](const Event& e) { return e.time; }); }
-    int OpenCount(int port) const { return int(Of<int>(Event::Open, [](auto& e) { return e.port; }).count(port)); }
+    int OpenCount(int port) const { return int(Of<int>(Event::Open, Port).count(port)); }
     int DroppedWrites() const { return int(Of<int>(Event::DroppedWrite, [](const Event&) { return 0; }).size()); }
     QList<QByteArray> FailedWrites() const { return Of<QByteArray>(Event::FailedWrite, Bytes); }
     double Now() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; }
@@ -116,6 +116,7 @@ public:
 private:
     static bool Set(int& field, int value) { field = value; return true; }
     static QByteArray Bytes(const Event& e) { return e.bytes; }
+    static int Port(const Event& e) { return e.port; }
     void Log(const Event& event)
     {
         m_events.push_back(event);
