@@ -31,25 +31,29 @@ QString Port(int comm, const QString& device)
 LineTrace::LineTrace(const QString& path, Console* console, TimeSource now, WallSource wall)
     : m_path(path), m_console(console), m_now(std::move(now)), m_wall(std::move(wall))
 {
-    if (path == QLatin1String("-")) {
-        Queue(-1);
+    // Standard output or error named by a path of its own (/dev/stderr,
+    // /dev/fd/1, the file `2>>` appends to) is written through its queue:
+    // opened afresh it would be emptied, and two writers would split lines.
+    OutputQueue* standard = path == QLatin1String("-") ? &StandardStreams::Error() : StandardStreams::SameFileAs(path);
+    if (standard) {
+        Queue(*standard);
     } else if (!OpenFifo(path)) {
         m_file.setFileName(path);
         if (m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Truncate))
-            Queue(m_file.handle());
+            QueueOwn(m_file.handle());
     }
 }
 
 LineTrace::~LineTrace() = default;
 
-void LineTrace::Queue(int fd)
+void LineTrace::QueueOwn(int fd)
 {
-    // Standard error's queue is shared with the console; a file gets its own.
-    OutputQueue* queue = &StandardStreams::Error();
-    if (fd >= 0) {
-        m_queue = std::make_unique<OutputQueue>(fd);
-        queue = m_queue.get();
-    }
+    m_queue = std::make_unique<OutputQueue>(fd);
+    Queue(*m_queue);
+}
+
+void LineTrace::Queue(OutputQueue& queue)
+{
     // The writer thread may say so after this trace is gone (standard
     // error's queue outlives it): only copies go with it.
     const auto stopped = [console = m_console, path = m_path](int error) {
@@ -58,7 +62,7 @@ void LineTrace::Queue(int fd)
                              .arg(QLatin1String(CommandLine::ProgramName), path,
                                   QString::fromLocal8Bit(std::strerror(error))));
     };
-    m_channel = &queue->AddChannel(DroppedLine, stopped);
+    m_channel = &queue.AddChannel(DroppedLine, stopped);
 }
 
 QByteArray LineTrace::DroppedLine(qint64 count, const OutputQueue::Stamp& first)
@@ -84,7 +88,7 @@ bool LineTrace::OpenFifo(const QString& path)
     // From here on the trace's writer thread waits for a slow reader.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
-        Queue(fd);
+        QueueOwn(fd);
     else
         ::close(fd);
     return true;

@@ -63,7 +63,9 @@ public:
     };
     using WallSource = std::function<WallTime()>;
 
-    // Opens `path` for writing, emptying it ("-": standard error). A FIFO
+    // Opens `path` for writing, emptying it ("-": standard error). Standard
+    // output or error under another name (/dev/stderr, /dev/fd/1, the file
+    // they go to) is not opened: the trace shares its queue. A FIFO
     // that no program reads is refused rather than waited for. Whether that
     // worked: IsOpen(), and ErrorString() says why not. `console` hears, once
     // and from the writer thread, that the trace stopped.
@@ -109,10 +111,11 @@ private:
     void Write(const char* kind, const QString& details) { Write(Now(), kind, details); }
 
     bool OpenFifo(const QString& path);
-    void Queue(int fd);  // onto a queue of its own for fd; -1: onto standard error's
+    void Queue(OutputQueue& queue);
+    void QueueOwn(int fd);  // onto a queue of its own for fd
 
     QFile m_file;
-    std::unique_ptr<OutputQueue> m_queue;  // none for standard error, which has its own
+    std::unique_ptr<OutputQueue> m_queue;  // none for standard output or error, which have their own
     OutputQueue::Channel* m_channel = nullptr;
     QString m_path;
     QString m_error;

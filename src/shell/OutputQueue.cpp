@@ -10,9 +10,11 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <io.h>
@@ -20,8 +22,39 @@
 
 namespace {
 
-// Most bytes handed to one write.
+// Most bytes handed to one write: on a pipe, FIFO or socket what the system
+// writes in one piece, so that a writer left behind at the end, blocked in
+// its write, has written all of its lines or none; elsewhere (a file, a
+// terminal) more at a time.
+#ifdef Q_OS_UNIX
+constexpr qsizetype PipeBytes = PIPE_BUF;
+#else
+constexpr qsizetype PipeBytes = 4096;
+#endif
 constexpr qsizetype ChunkBytes = 64 * 1024;
+
+qsizetype WriteLimit(int fd)
+{
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)))
+        return PipeBytes;
+#else
+    Q_UNUSED(fd);
+#endif
+    return ChunkBytes;
+}
+
+// How much of `bytes` the next write takes: the whole lines that fit in
+// `limit`, or the first line alone when it is longer.
+qsizetype NextWrite(const QByteArray& bytes, qsizetype limit)
+{
+    const qsizetype lastEnd = bytes.lastIndexOf('\n', std::min(bytes.size(), limit) - 1);
+    if (lastEnd >= 0)
+        return lastEnd + 1;
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    return firstEnd >= 0 ? firstEnd + 1 : bytes.size();
+}
 
 int Duplicate(int fd)
 {
@@ -90,9 +123,10 @@ struct OutputQueue::State {
     QByteArray bytes;                 // queued, the front one being written
     std::vector<std::unique_ptr<Channel>> channels;
     int fd = -1;
-    int error = 0;           // errno of the write that failed
-    bool finishing = false;  // the writer stops once the queue is empty
-    bool closed = false;     // nothing more is taken
+    qsizetype writeLimit = 0;  // most bytes in one write
+    int error = 0;             // errno of the write that failed
+    bool finishing = false;    // the writer stops once the queue is empty
+    bool closed = false;       // nothing more is taken
     bool writerDone = false;
     std::atomic<bool> abandoned = false;  // left behind: no more calls out
     std::mutex hooks;                     // held while failure hooks run
@@ -125,7 +159,7 @@ struct OutputQueue::State {
             wake.wait(lock, [this] { return !bytes.isEmpty() || finishing || abandoned; });
             if (abandoned || bytes.isEmpty())
                 break;
-            const QByteArray chunk = bytes.left(std::min(bytes.size(), ChunkBytes));
+            const QByteArray chunk = bytes.left(NextWrite(bytes, writeLimit));
             lock.unlock();
             const qsizetype written = WriteSome(fd, chunk);
             lock.lock();
@@ -171,6 +205,7 @@ struct OutputQueue::State {
 OutputQueue::OutputQueue(int fd) : m_state(std::make_shared<State>())
 {
     m_state->fd = Duplicate(fd);
+    m_state->writeLimit = WriteLimit(m_state->fd);
     m_state->writer = std::thread([state = m_state] { state->Run(); });
     const std::lock_guard lock(RegistryMutex());
     Registry().push_back(this);
@@ -238,9 +273,12 @@ void OutputQueue::Channel::Write(const QByteArray& line, const Stamp& stamp)
     // A gap stays open until the reader has taken something (the writer
     // then marks it), so that it is marked once, not line by line.
     if (m_gap > 0 || m_state.bytes.size() + line.size() > Capacity) {
-        if (m_gap++ == 0)
+        // Counted in lines: a message may take several.
+        const qint64 lines = std::max<qint64>(1, line.count('\n'));
+        if (m_gap == 0)
             m_firstLost = stamp;
-        ++m_dropped;
+        m_gap += lines;
+        m_dropped += lines;
         return;
     }
     m_state.bytes += line;

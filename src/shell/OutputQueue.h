@@ -6,8 +6,15 @@
 // writes. A descriptor's flags are shared with whoever gave it to us (the
 // shell), so they are left as they are.
 //
+// Every write ends at the end of a line. On a pipe, FIFO or socket a write is
+// a run of whole lines of at most PIPE_BUF bytes (a longer line goes alone),
+// which the system writes in one piece: a reader sees each line whole or not
+// at all, also from a writer left behind at the end. On a file or a terminal
+// a write takes up to 64 KiB of whole lines.
+//
 // The queue holds at most Capacity bytes, counting what is being written. A
-// line that does not fit is dropped whole and counted. As soon as the reader
+// line that does not fit is dropped whole and counted (a text of several
+// lines as that many). As soon as the reader
 // has taken some, and so there is room again, one line goes in the gap that
 // says how many the channel lost (its Marker, given the first lost line's
 // stamp); until then the channel drops everything it is given, so the marker
@@ -71,7 +78,7 @@ private:
 
 class OutputQueue::Channel {
 public:
-    // `line` whole, with its newline.
+    // `line` whole, with its newline (or several lines, each with its own).
     void Write(const QByteArray& line, const Stamp& stamp = {});
     // A line that goes in whatever the room, after the marker of any gap.
     void WriteLast(const QByteArray& line);

@@ -21,7 +21,6 @@ namespace {
 constexpr std::array<int, 3> EndingSignals{SIGTERM, SIGINT, SIGHUP};
 // The pipe from the signal handler to the event loop: [0] read, [1] write.
 int g_pipe[2] = {-1, -1};
-std::array<struct sigaction, EndingSignals.size()> g_previous{};
 std::array<bool, EndingSignals.size()> g_handled{};
 
 void OnEndingSignal(int signal)
@@ -34,6 +33,42 @@ void OnEndingSignal(int signal)
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
     errno = savedErrno;
 }
+
+// Once for the process. The handlers and the pipe stay until it exits: a
+// signal that comes while the last of the output is written, the window
+// gone, finds the handler and changes nothing, where the signal's own
+// action would end the program a second time, by the signal.
+bool Install()
+{
+    if (g_pipe[0] >= 0)
+        return true;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = OnEndingSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
+        // Whoever started us with the signal ignored meant it to be.
+        struct sigaction previous {};
+        ::sigaction(EndingSignals[i], nullptr, &previous);
+        g_handled[i] = previous.sa_handler != SIG_IGN;
+        if (g_handled[i])
+            ::sigaction(EndingSignals[i], &action, nullptr);
+    }
+    return true;
+}
+
+// The first signal waiting in the pipe, or 0; takes every byte.
+int TakeSignals()
+{
+    int signal = 0;
+    unsigned char bytes[64];
+    for (ssize_t n; (n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0;)
+        if (signal == 0)
+            signal = bytes[0];
+    return signal;
+}
 #endif
 
 }  // namespace
@@ -41,20 +76,11 @@ void OnEndingSignal(int signal)
 SessionEnd::SessionEnd(std::function<void(int)> onEnd, QObject* parent) : QObject(parent), m_onEnd(std::move(onEnd))
 {
 #ifdef Q_OS_UNIX
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) == 0) {
+    if (Install()) {
+        // A signal that came while no session listened ended nothing then.
+        TakeSignals();
         m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, &SessionEnd::SignalArrived);
-        struct sigaction action {};
-        action.sa_handler = OnEndingSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
-            // Whoever started us with the signal ignored meant it to be.
-            ::sigaction(EndingSignals[i], nullptr, &g_previous[i]);
-            g_handled[i] = g_previous[i].sa_handler != SIG_IGN;
-            if (g_handled[i])
-                ::sigaction(EndingSignals[i], &action, nullptr);
-        }
     } else {
         qWarning("Cannot watch for SIGTERM, SIGINT and SIGHUP: %s", strerror(errno));
     }
@@ -69,19 +95,9 @@ SessionEnd::~SessionEnd()
 {
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
-#ifdef Q_OS_UNIX
-    if (m_notifier) {
-        for (std::size_t i = 0; i < EndingSignals.size(); ++i)
-            if (g_handled[i])
-                ::sigaction(EndingSignals[i], &g_previous[i], nullptr);
-        g_handled = {};
-        delete m_notifier;
-        m_notifier = nullptr;
-        ::close(g_pipe[0]);
-        ::close(g_pipe[1]);
-        g_pipe[0] = g_pipe[1] = -1;
-    }
-#endif
+    // The handlers and the pipe stay: see Install.
+    delete m_notifier;
+    m_notifier = nullptr;
 }
 
 bool SessionEnd::Watches(int signal) const
@@ -109,11 +125,7 @@ void SessionEnd::SignalArrived()
 #ifdef Q_OS_UNIX
     // Take every byte waiting: several signals in a row end the program once,
     // as the first of them.
-    int signal = 0;
-    unsigned char bytes[64];
-    for (ssize_t n; (n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0;)
-        if (signal == 0)
-            signal = bytes[0];
+    const int signal = TakeSignals();
     if (signal != 0)
         End(signal);
 #endif

@@ -13,8 +13,10 @@
 // to save data is not an end: it also comes for checkpoints and before a
 // logout that another program may still cancel.
 //
-// One SessionEnd at a time; it puts the signals' earlier handling back when
-// it is destroyed.
+// The handlers, once set, stay for the rest of the process, and so does
+// their pipe: a signal after the SessionEnd is gone (while the last of the
+// output is written) is taken and changes nothing, so that the program ends
+// as the first signal said. One SessionEnd at a time.
 #include <QObject>
 
 #include <functional>

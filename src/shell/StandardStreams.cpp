@@ -2,6 +2,8 @@
 
 #include "shell/OutputQueue.h"
 
+#include <QFile>
+
 #include <array>
 
 #ifdef Q_OS_UNIX
@@ -21,12 +23,18 @@ struct Queues {
     OutputQueue* error = nullptr;
 };
 
+#ifdef Q_OS_UNIX
+bool SameFile(const struct stat& first, const struct stat& second)
+{
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+#endif
+
 bool SameFile(int a, int b)
 {
 #ifdef Q_OS_UNIX
     struct stat first {}, second {};
-    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && SameFile(first, second);
 #else
     Q_UNUSED(a);
     Q_UNUSED(b);
@@ -82,6 +90,23 @@ OutputQueue& Output()
 OutputQueue& Error()
 {
     return *Made().error;
+}
+
+OutputQueue* SameFileAs(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    struct stat named {};
+    if (::stat(QFile::encodeName(path).constData(), &named) != 0)
+        return nullptr;
+    for (const int fd : {STDERR_FILENO, STDOUT_FILENO}) {
+        struct stat standard {};
+        if (!WasClosed(fd) && ::fstat(fd, &standard) == 0 && SameFile(standard, named))
+            return fd == STDOUT_FILENO ? &Output() : &Error();
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return nullptr;
 }
 
 }  // namespace StandardStreams

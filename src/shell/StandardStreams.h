@@ -11,7 +11,11 @@
 //
 // The queued writers of standard output and error (OutputQueue) are made here
 // on first use; when both are the same pipe, terminal or file they are one
-// queue, so that their lines keep the order they were made in.
+// queue, so that their lines keep the order they were made in. Another output
+// that names one of them (a trace to /dev/stderr) writes through its queue
+// too, and never opens it afresh.
+#include <QString>
+
 class OutputQueue;
 
 namespace StandardStreams {
@@ -23,5 +27,10 @@ bool WasClosed(int fd);
 
 OutputQueue& Output();
 OutputQueue& Error();
+
+// The queue of standard output or error when `path` is the same file (the
+// same device and inode, also the same pipe), else none. Looked up with stat,
+// without opening `path`.
+OutputQueue* SameFileAs(const QString& path);
 
 }  // namespace StandardStreams

@@ -7,11 +7,13 @@
 #include "e2e/E2eRig.h"
 #include "link/LineTrace.h"
 
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <optional>
 
 class TestScriptRun : public QObject {
     Q_OBJECT
@@ -22,7 +24,8 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("meter");  // meter-sim's options
         QTest::addColumn<QString>("how");  // "json", a signal mid-sweep (SIG...), "reader gone", "port vanishes"
-                                           // (Comm2, after the search began), "stdin closed", "stdout closed"
+                                           // (Comm2, after the search began), "stdin closed", "stdout closed",
+                                           // "stalled" (output, error, trace), "2>>" (trace: /dev/stderr), "show"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("frames");  // pattern of the frames the meter got, each after a space
         QTest::addColumn<QString>("out");     // {t} any time, {dev} the meter's device
@@ -46,9 +49,21 @@ private slots:
                 << "^ H H V S( N[0-9A-F]{3})+ R U$"
                 << found + "{t} 3 end status=" + QString::number(status) + " line=3 reason=\"ended by " + name +
                        "\" serial=QZ1234 firmware=1.05 elapsed={t}\n" << "";
-        // Nothing gets through to standard output or error, and nothing waits for them.
-        QTest::newRow("SIGTERM mid-sweep, every output stalled") << "connect\nsweep\nwait 60" << QStringList{}
-            << "SIGTERM stalled" << 143 << "^ H H V S( N[0-9A-F]{3})+ R U$" << "" << "";
+        // Standard output, error and a trace FIFO stalled, their readers having taken a page of the backlog:
+        // nothing waits for them, they end within one second in all, a SIGINT then changes nothing, and what
+        // the readers find after the end is whole lines (JSON each), the `end` line last or absent.
+        QTest::newRow("SIGTERM mid-sweep, every output stalled")
+            << "connect\n" + QString("cycle\n").repeated(200) + "sweep\nwait 60" << QStringList{}
+            << "SIGTERM, SIGINT in the end, stalled" << 143 << "^ H H V S( N[0-9A-F]{3})+ R U$" << "" << "";
+        QTest::newRow("the trace to /dev/stderr, which 2>> appends to a file") << "connect" << QStringList{} << "2>>"
+            << 0 << "^ H H V S R U$" << found.section('\n', 0, 1) + "\n{t} 1 end status=0 serial=QZ1234 firmware=1.05 "
+               "elapsed={t}\n" << "earlier run\n";
+        // Qt's fatal message comes after the warnings that explain it; a stalled reader of them holds the end
+        // up for a second each.
+        QTest::newRow("--show without a display") << "connect" << QStringList{} << "show" << 128 + SIGABRT << "^$"
+            << "" << "Qt platform plugin \"xcb\" in \"\" even though it was found.\nThis application failed to start";
+        QTest::newRow("--show without a display, stalled") << "connect" << QStringList{} << "show, stalled"
+            << 128 + SIGABRT << "^$" << "" << "";
         QTest::newRow("port vanishes between the search's look and its open") << "connect" << QStringList{"--silent"}
             << "port vanishes" << 1 << "^ H H V$"
             << "{t} 1 box \"Open Comms Port\" \"Error Opening Comm2:9600,n,8,1\" ok\n{t} 1 end status=1 line=1 "
@@ -81,22 +96,37 @@ private slots:
         const QTemporaryDir dir;
         const QString adapter = dir.filePath("adapter");
         const bool unplugs = how == "port vanishes" && QFile::link(second.name, adapter);
-        const StalledPipe stalled;
+        const bool stalls = how.endsWith("stalled"), appends = how == "2>>", shows = how.startsWith("show");
+        const StalledPipe stalled, stalledError;
+        std::optional<StalledPipe> stalledTrace;
+        if (stalls && !shows)
+            stalledTrace.emplace(qPrintable(dir.filePath("trace")));
         // The script given on standard input; with standard output closed the trace goes to a file,
         // which must not take its place.
         QProcess run;
-        run.setProcessEnvironment(NoDisplayEnvironment());
-        run.setChildProcessModifier([how, &stalled] {
+        // Qt's warnings about the display said, as the tests' own settings hide them.
+        run.setProcessEnvironment(NoDisplayEnvironment(shows ? QMap<QString, QString>{{"QT_LOGGING_RULES", ""}}
+                                                             : QMap<QString, QString>{}));
+        QFile log(dir.filePath("err"));
+        if (appends && log.open(QIODevice::WriteOnly) && log.write("earlier run\n") > 0)
+            log.close(), run.setStandardErrorFile(log.fileName(), QIODevice::Append);
+        run.setChildProcessModifier([how, stalls, &stalled, &stalledError] {
             if (how == "reader gone")
                 PipeNobodyReads(STDOUT_FILENO);
             if (how.endsWith(" closed"))
                 ::close(how.startsWith("stdin") ? STDIN_FILENO : STDOUT_FILENO);
-            if (how.endsWith("stalled"))
-                stalled.Give(STDOUT_FILENO), stalled.Give(STDERR_FILENO);
+            if (stalls)
+                stalled.Give(STDOUT_FILENO), stalledError.Give(STDERR_FILENO);
         });
+        const QString trace = how == "stdout closed" || stalledTrace ? dir.filePath("trace")
+                              : appends                              ? "/dev/stderr"
+                                                                     : "-";
+        QElapsedTimer took;
+        took.start();
         run.start(QZ_PROGRAM_PATH, QStringList{"--run", "-", "--ports", sim.device + (unplugs ? "," + adapter : ""),
-                                               "--trace", how == "stdout closed" ? dir.filePath("trace") : "-"} +
-                                       (how == "json" ? QStringList{"--json"} : QStringList{}));
+                                               "--trace", trace} +
+                                       (how == "json" || stalls ? QStringList{"--json"} : QStringList{}) +
+                                       (shows ? QStringList{"--show"} : QStringList{}));
         run.write(script.toUtf8());
         run.closeWriteChannel();
         run.waitForBytesWritten(5000);
@@ -104,18 +134,33 @@ private slots:
             QVERIFY(sim.WaitFor([&] { return !sim.Frames().isEmpty(); }, 10000));
             QVERIFY(QFile::remove(adapter));
         }
-        double signalled = 0;
-        if (how.startsWith("SIG")) {  // five frames to connect, then positions enough to keep time by
-            QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= 30; }, 10000));
+        double signalled = 0, ended = 0;
+        const qsizetype cycles = script.count("cycle\n");
+        if (how.startsWith("SIG")) {  // five frames to connect, the cycles, then positions enough to keep time by
+            QVERIFY(sim.WaitFor([&] { return sim.Frames().size() >= 30 + cycles; }, 10000));
+            if (stalls) {  // the readers of the events and the trace take a page of their backlog, then pause
+                stalled.Take();
+                stalledTrace->Take();
+            }
             signalled = LineTrace::MonotonicSeconds();
             ::kill(pid_t(run.processId()), how.startsWith("SIGTERM") ? SIGTERM : how == "SIGINT" ? SIGINT : SIGHUP);
+            if (how.contains("SIGINT in the end")) {  // "U" sent: the program is writing out what is queued
+                QVERIFY(sim.WaitFor([&] { return sim.Frames().endsWith("U"); }));
+                ::kill(pid_t(run.processId()), SIGINT);
+            }
             QVERIFY(run.waitForFinished(5000));
+            ended = LineTrace::MonotonicSeconds();
         }
         QVERIFY(signalled > 0 || run.waitForFinished(30000));
-        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
-        QTEST(run.exitCode(), "status");
-        const QString said = QString::fromUtf8(run.readAllStandardOutput()),
-                      complained = QString::fromLocal8Bit(run.readAllStandardError());
+        if (shows && stalls)  // a second for what was queued, one for the fatal message
+            VERIFY_TIME(took.elapsed() / 1000.0, 2.0, 2.5);
+        QCOMPARE(run.exitStatus(), shows ? QProcess::CrashExit : QProcess::NormalExit);
+        QTEST(run.exitCode() + (shows ? 128 : 0), "status");
+        const QString said = QString::fromUtf8(run.readAllStandardOutput());
+        const QByteArray errors = appends && log.open(QIODevice::ReadOnly) ? log.readAll() : run.readAllStandardError();
+        const QString complained = QString::fromLocal8Bit(errors);
+        if (appends)  // after what was there, the trace's start, then the run's
+            QVERIFY2(complained.startsWith(err) && complained.section('\n', 1, 1).contains(" START "), errors.data());
         const QString pattern =
             QRegularExpression::escape(out.replace("{dev}", sim.device)).replace("\\{t\\}", "\\d+\\.\\d{3}");
         QVERIFY2(QRegularExpression("^" + pattern + "$").match(said).hasMatch(), qPrintable(said));
@@ -125,14 +170,31 @@ private slots:
         QVERIFY2(sim.WaitFor([&] { return sent.match(sim.Frames().join(' ')).hasMatch(); }),
                  qPrintable(sim.Frames().join(' ')));
         QVERIFY(!complained.section(" LOST ", 1).contains(" TX"));  // the trace: nothing written after the loss
+        if (stalls)  // the descriptors left as they were given
+            QVERIFY((::fcntl(stalled.write, F_GETFL) | ::fcntl(stalledError.write, F_GETFL)) >= 0 &&
+                    !((::fcntl(stalled.write, F_GETFL) | ::fcntl(stalledError.write, F_GETFL)) & O_NONBLOCK));
         if (signalled == 0)
             return;
         // The sweep kept its pace, every position in turn, and "R" came within a second of the signal.
         const auto rx = sim.Entries("RX");
-        for (qsizetype i = 5; i < rx.size() - 2; ++i)
-            QCOMPARE(rx[i].second.mid(2, 3).toInt(nullptr, 16), int(i - 5) * 54);
-        VERIFY_TIME((rx[rx.size() - 3].first - rx[5].first) / (rx.size() - 8), 0.053, 0.054 + Timing::Slack(0.008));
+        const qsizetype first = 5 + cycles;
+        for (qsizetype i = first; i < rx.size() - 2; ++i)
+            QCOMPARE(rx[i].second.mid(2, 3).toInt(nullptr, 16), int(i - first) * 54);
+        VERIFY_TIME((rx[rx.size() - 3].first - rx[first].first) / (rx.size() - first - 3), 0.053,
+                    0.054 + Timing::Slack(0.008));
         VERIFY_TIME(rx[rx.size() - 2].first - signalled, 0.0, 1.0);
+        if (!stalls)
+            return;
+        VERIFY_TIME(ended - rx.last().first, 0.95, 1.5);  // what was queued: one second, all three together
+        const QByteArray events = stalled.Drain(), traced = stalledTrace->Drain();
+        for (const QByteArray& lines : {events, traced, stalledError.Drain()})
+            QVERIFY2(lines.isEmpty() || lines.endsWith('\n'), lines.right(80).constData());
+        const QList<QByteArray> records = events.split('\n').mid(0, events.count('\n'));
+        for (const QByteArray& record : records)
+            QVERIFY2(QJsonDocument::fromJson(record).isObject(), record.constData());
+        QVERIFY(!events.contains("\"event\":\"end\"") || records.last().contains("\"event\":\"end\""));
+        static const QRegularExpression traceLine("^(\\d+\\.\\d{6} [A-Z-]+ [^\n]*\n)*$");
+        QVERIFY2(traceLine.match(QString::fromLatin1(traced)).hasMatch(), traced.right(80).constData());
     }
 };
 

@@ -27,13 +27,17 @@ class TestOutputQueue : public QObject {
 
 private slots:
     // 100-byte lines: 10485 fit in the megabyte, the rest of the first 12000 are lost, and said
-    // as the run's report says it; a last line of another channel goes in all the same.
+    // as the run's report says it; a last line of another channel goes in all the same. A text
+    // of three lines lost counts as three.
     void dropsWholeLinesAndMarksTheGap()
     {
         StalledPipe pipe;
         OutputQueue queue(pipe.write);
         auto& lines = queue.AddChannel(EventReport::DroppedMarker(EventReport::Format::Text));
         auto& other = queue.AddChannel({});
+        auto& said = queue.AddChannel([](qint64 count, const OutputQueue::Stamp&) {
+            return StandardError::DroppedLine(count);
+        });
         MonotonicClock took;
         QByteArray kept;
         for (int i = 0; i < 12000; ++i) {
@@ -43,14 +47,45 @@ private slots:
         }
         const QByteArray last = "last" + QByteArray(200, '.') + '\n';  // more than the room left
         other.WriteLast(last);
+        said.Write("No meter detected\nRetry\nCancel\n");
         QVERIFY2(took.Timer() < 0.5, "the writing thread waited for the reader");
         QCOMPARE(lines.Dropped(), 12000 - 10485);
         // The reader takes it all: the gap is marked with no line written since.
         QByteArray got = pipe.Drain(300);
-        QCOMPARE(got, kept + last + "10485.000 -10485 dropped count=1515\n");
+        QCOMPARE(got, kept + last + "10485.000 -10485 dropped count=1515\n" + StandardError::DroppedLine(3));
         lines.Write("after\n");
         QVERIFY(queue.Finish(std::chrono::steady_clock::now() + 5000ms));
         QCOMPARE(pipe.Drain(), QByteArray("after\n"));
+    }
+
+    // On a pipe every write is a run of whole lines of at most PIPE_BUF bytes, a longer line
+    // alone: a pipe in packet mode hands the reader each write as it was made.
+    void writesWholeLinesToAPipe()
+    {
+        int ends[2] = {-1, -1};
+        QCOMPARE(::pipe2(ends, O_DIRECT | O_CLOEXEC), 0);
+        QList<QByteArray> writes;
+        std::thread reader([&] {
+            char buf[65536];
+            for (ssize_t n; (n = ::read(ends[0], buf, sizeof buf)) > 0;)
+                writes << QByteArray(buf, n);
+        });
+        QByteArray all;
+        {
+            OutputQueue queue(ends[1]);
+            ::close(ends[1]);
+            auto& channel = queue.AddChannel({});
+            for (int i = 0; i < 400; ++i) {
+                const QByteArray line = i == 200 ? QByteArray(PIPE_BUF + 900, 'L') : QByteArray::number(i).repeated(30);
+                channel.Write(line + '\n');
+                all += line + '\n';
+            }
+        }
+        reader.join();
+        ::close(ends[0]);
+        QCOMPARE(writes.join(), all);
+        for (const QByteArray& write : writes)  // the system cuts the long line's write in packets of PIPE_BUF
+            QVERIFY2(write.endsWith('\n') || write == QByteArray(PIPE_BUF, 'L'), write.right(40).constData());
     }
 
     // The end: a stalled reader gets one second, and everything if it is back within it; a
@@ -58,9 +93,10 @@ private slots:
     void howAnOutputEnds_data()
     {
         QTest::addColumn<QString>("to");    // "stalled" (its reader back after resumeMs, -1: never), "/dev/full",
-        QTest::addColumn<int>("resumeMs");  // "pipe" (its reader gone), "" (a descriptor closed at start)
-        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("resumeMs");  // "pipe" (its reader gone), "" (a descriptor closed at start);
+        QTest::addColumn<int>("error");     // "stalled~": non-blocking, as another program may leave it
         QTest::newRow("reader back within the second") << "stalled" << 300 << 0;
+        QTest::newRow("non-blocking, reader back within the second") << "stalled~" << 300 << 0;
         QTest::newRow("reader never back") << "stalled" << -1 << 0;
         QTest::newRow("full disk") << "/dev/full" << 0 << ENOSPC;
         QTest::newRow("reader gone") << "pipe" << 0 << EPIPE;
@@ -73,7 +109,7 @@ private slots:
         QFETCH(int, error);
         StalledPipe pipe;
         int ends[2] = {-1, -1};
-        const int fd = to == "stalled" ? ::dup(pipe.write)
+        const int fd = to.startsWith("stalled") ? ::dup(pipe.write)
                        : to == "pipe"  ? (::pipe(ends), ::close(ends[0]), ends[1])
                                        : ::open(qPrintable(to), O_WRONLY);
         QByteArray got;
@@ -81,6 +117,8 @@ private slots:
             std::this_thread::sleep_for(std::chrono::milliseconds(resumeMs));
             got = resumeMs >= 0 ? pipe.Drain() : "";
         });
+        if (to.endsWith('~'))
+            ::fcntl(fd, F_SETFL, O_NONBLOCK);
         OutputQueue queue(fd);
         std::atomic<int> said = 0, failed = 0;
         auto& channel = queue.AddChannel({}, [&](int e) { failed = e, ++said; });
@@ -93,32 +131,41 @@ private slots:
         const bool all = queue.Finish(std::chrono::steady_clock::now() + OutputQueue::DefaultLimit);
         const double seconds = took.Timer();
         reader.join();
+        const int flags = ::fcntl(fd, F_GETFL);  // left as they were given
+        QVERIFY(fd < 0 || (flags & O_NONBLOCK) == (to.endsWith('~') ? O_NONBLOCK : 0));
         ::close(fd);
         QCOMPARE(all, resumeMs >= 0 && !error);
         QCOMPARE(said.load(), error ? 1 : 0);
         QCOMPARE(failed.load(), error);
         QCOMPARE(got, QByteArray(all ? "end\n" : ""));
-        if (to == "stalled")
+        if (to.startsWith("stalled"))
             VERIFY_TIME(seconds, resumeMs > 0 ? 0.25 : 1.0, 1.0 + (resumeMs > 0 ? 0 : Timing::Slack()));
     }
 
-    // A standard descriptor closed at start gets /dev/null, so that no file opened later takes
-    // its number, and is known as closed; standard output and error on one pipe are one queue,
-    // so that their lines keep their order.
+    // Standard output and error on one pipe are one queue, so that their lines keep their order;
+    // another name of either (/dev/fd/1, /dev/stderr) is found to be the same file. A standard
+    // descriptor closed at start (<&-, 2>&-) gets /dev/null, so that no file opened later takes
+    // its number, and is known as closed.
     void theStandardDescriptors()
     {
-        ::close(STDIN_FILENO);
-        StandardStreams::Claim();
-        struct stat in {}, null {};
-        QVERIFY(::fstat(STDIN_FILENO, &in) == 0 && ::stat("/dev/null", &null) == 0 && in.st_rdev == null.st_rdev);
-        QVERIFY(StandardStreams::WasClosed(STDIN_FILENO) && !StandardStreams::WasClosed(STDOUT_FILENO));
         std::fflush(stdout);
         const int out = ::dup(1), err = ::dup(2);
         StalledPipe pipe;
         ::dup2(pipe.write, 1), ::dup2(pipe.write, 2);
-        const bool shared = &StandardStreams::Output() == &StandardStreams::Error();
-        ::dup2(out, 1), ::dup2(err, 2), ::close(out), ::close(err);
+        OutputQueue* const queue = &StandardStreams::Output();
+        const bool shared = queue == &StandardStreams::Error() && StandardStreams::SameFileAs("/dev/stderr") == queue;
+        ::dup2(out, 1), ::dup2(err, 2), ::close(out);
         QVERIFY(shared);
+        QVERIFY(!StandardStreams::SameFileAs("/dev/null"));
+        ::close(STDIN_FILENO), ::close(STDERR_FILENO);
+        StandardStreams::Claim();
+        struct stat in {}, error {}, null {};
+        const bool nulls = ::fstat(STDIN_FILENO, &in) == 0 && ::fstat(STDERR_FILENO, &error) == 0;
+        ::dup2(err, 2), ::close(err);
+        QVERIFY(nulls && ::stat("/dev/null", &null) == 0);
+        QVERIFY(in.st_rdev == null.st_rdev && error.st_rdev == null.st_rdev);
+        QVERIFY(StandardStreams::WasClosed(STDIN_FILENO) && StandardStreams::WasClosed(STDERR_FILENO));
+        QVERIFY(!StandardStreams::WasClosed(STDOUT_FILENO));
     }
 
     void eachOutputSaysItsLossItsOwnWay()
