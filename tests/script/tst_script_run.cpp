@@ -108,8 +108,10 @@ private slots:
         run.setProcessEnvironment(NoDisplayEnvironment(shows ? QMap<QString, QString>{{"QT_LOGGING_RULES", ""}}
                                                              : QMap<QString, QString>{}));
         QFile log(dir.filePath("err"));
-        if (appends && log.open(QIODevice::WriteOnly) && log.write("earlier run\n") > 0)
-            log.close(), run.setStandardErrorFile(log.fileName(), QIODevice::Append);
+        if (appends && log.open(QIODevice::WriteOnly) && log.write("earlier run\n") > 0) {
+            log.close();
+            run.setStandardErrorFile(log.fileName(), QIODevice::Append);
+        }
         run.setChildProcessModifier([how, stalls, &stalled, &stalledError] {
             if (how == "reader gone")
                 PipeNobodyReads(STDOUT_FILENO);
@@ -153,7 +155,7 @@ private slots:
         }
         QVERIFY(signalled > 0 || run.waitForFinished(30000));
         if (shows && stalls)  // a second for what was queued, one for the fatal message
-            VERIFY_TIME(took.elapsed() / 1000.0, 2.0, 2.5);
+            VERIFY_TIME(took.elapsed() / 1000.0, 2.0, 2.0 + Timing::Slack(0.8));
         QCOMPARE(run.exitStatus(), shows ? QProcess::CrashExit : QProcess::NormalExit);
         QTEST(run.exitCode() + (shows ? 128 : 0), "status");
         const QString said = QString::fromUtf8(run.readAllStandardOutput());
@@ -171,8 +173,7 @@ private slots:
                  qPrintable(sim.Frames().join(' ')));
         QVERIFY(!complained.section(" LOST ", 1).contains(" TX"));  // the trace: nothing written after the loss
         if (stalls)  // the descriptors left as they were given
-            QVERIFY((::fcntl(stalled.write, F_GETFL) | ::fcntl(stalledError.write, F_GETFL)) >= 0 &&
-                    !((::fcntl(stalled.write, F_GETFL) | ::fcntl(stalledError.write, F_GETFL)) & O_NONBLOCK));
+            QVERIFY(!((::fcntl(stalled.write, F_GETFL) | ::fcntl(stalledError.write, F_GETFL)) & O_NONBLOCK));
         if (signalled == 0)
             return;
         // The sweep kept its pace, every position in turn, and "R" came within a second of the signal.

@@ -157,11 +157,13 @@ private slots:
         ::dup2(out, 1), ::dup2(err, 2), ::close(out);
         QVERIFY(shared);
         QVERIFY(!StandardStreams::SameFileAs("/dev/null"));
-        ::close(STDIN_FILENO), ::close(STDERR_FILENO);
+        ::close(STDIN_FILENO);
+        ::close(STDERR_FILENO);
         StandardStreams::Claim();
         struct stat in {}, error {}, null {};
         const bool nulls = ::fstat(STDIN_FILENO, &in) == 0 && ::fstat(STDERR_FILENO, &error) == 0;
-        ::dup2(err, 2), ::close(err);
+        ::dup2(err, 2);
+        ::close(err);
         QVERIFY(nulls && ::stat("/dev/null", &null) == 0);
         QVERIFY(in.st_rdev == null.st_rdev && error.st_rdev == null.st_rdev);
         QVERIFY(StandardStreams::WasClosed(STDIN_FILENO) && StandardStreams::WasClosed(STDERR_FILENO));
