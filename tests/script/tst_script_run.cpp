@@ -146,8 +146,8 @@ private slots:
             }
             signalled = LineTrace::MonotonicSeconds();
             ::kill(pid_t(run.processId()), how.startsWith("SIGTERM") ? SIGTERM : how == "SIGINT" ? SIGINT : SIGHUP);
-            if (how.contains("SIGINT in the end")) {  // "U" sent: the program is writing out what is queued
-                QVERIFY(sim.WaitFor([&] { return sim.Frames().endsWith("U"); }));
+            if (how.contains("SIGINT in the end")) {  // "U" sent and a moment more: the program writes out its queues
+                QVERIFY(sim.WaitFor([&] { return sim.Frames().endsWith("U"); }) && !run.waitForFinished(200));
                 ::kill(pid_t(run.processId()), SIGINT);
             }
             QVERIFY(run.waitForFinished(5000));
