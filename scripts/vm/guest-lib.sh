@@ -7,12 +7,12 @@
 # The step that is running, "N NAME" (its place in the run and its name:
 # some names run twice), set by guest-checks and named in every failure.
 step=""
-failure_said=""
+exit_said=""  # set once the reason for a stop has been said
 say() { echo "--- $*"; }
 note() { echo "    $*"; }
 fail() {
     echo "FAILED${step:+ in step $step}: $*"
-    failure_said=1
+    exit_said=1
     exit 1
 }
 source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
