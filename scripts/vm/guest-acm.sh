@@ -12,16 +12,29 @@ gadget=/sys/kernel/config/usb_gadget/qzmeter
 acm_serial=QZACM001
 acm_byid="/dev/serial/by-id/usb-Driftmark_Panel_Meter_${acm_serial}-if00"
 udc=""
+acm_sim_job=""
 
 # acm_sim: the simulated meter on the gadget's end, for the rest of the run
-# (it opens its end afresh after each unbinding).
+# (it opens its end afresh after each unbinding); acm_sim_stop ends it after
+# the last step, and it must end then with status 0.
 acm_sim() {
     simlog="$OUT/meter-sim-acm.log"
     simlog_from=1
     shows "${simlog##*/}" meter-sim-acm.err
     "${bounded[@]}" "$QZ_VM_GUEST_SECONDS" "$sim" --device /dev/ttyGS0 --log "$simlog" \
         >/dev/null 2>"$OUT/meter-sim-acm.err" &
+    acm_sim_job=$!
+    background "$acm_sim_job"
     wait_for 10 grep -qs ' START ' "$simlog" || fail "meter-sim did not start on /dev/ttyGS0"
+}
+acm_sim_stop() {
+    [ -n "$acm_sim_job" ] || return 0
+    local status=0
+    kill -TERM "$acm_sim_job"
+    wait "$acm_sim_job" || status=$?
+    acm_sim_job=""
+    [ "$status" -eq 0 ] ||
+        fail "meter-sim on /dev/ttyGS0 ended with status $status: $(tail -n 2 "$OUT/meter-sim-acm.err" | joined)"
 }
 gadget_unbind() {
     echo "" >"$gadget/UDC" || fail "cannot unbind the gadget"
@@ -79,6 +92,7 @@ acm_ports() {
         <<<"$report" || fail "Comm2 is not the ACM meter $tty under cdc_acm"
     [ "$(byid_under | grep "^$tty ")" = "$tty $byid" ] || fail "$tty is not listed with its by-id name"
     grep -qE '^Comm([3-9]|1[0-6]): /dev/ttyS0[: ]' <<<"$report" || fail "the console /dev/ttyS0 is not listed after them"
+    ! grep -qE '^Comm[0-9]+: /dev/ttyGS0[: ]' <<<"$report" || fail "the gadget's own end /dev/ttyGS0 is listed"
     [ -z "$(frames)" ] || fail "--list-ports sent the meter: $(frames | joined)"
 }
 

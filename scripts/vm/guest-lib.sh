@@ -4,12 +4,15 @@
 # writes there, the simulator's log and the answers to requests, is read
 # fresh every time).
 
-# The step that is running (guest-checks sets it), named in every failure.
+# The step that is running, "N NAME" (its place in the run and its name:
+# some names run twice), set by guest-checks and named in every failure.
 step=""
+exit_said=""  # set once the reason for a stop has been said
 say() { echo "--- $*"; }
 note() { echo "    $*"; }
 fail() {
     echo "FAILED${step:+ in step $step}: $*"
+    exit_said=1
     exit 1
 }
 source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
@@ -28,6 +31,15 @@ bounded=(timeout --foreground --kill-after=5)
 ran_out() { [ "$1" -eq 124 ] || [ "$1" -eq 137 ]; }
 # The process a bounded run started in the background (its timeout's child).
 child_of() { cat "/proc/$1/task/$1/children" 2>/dev/null | cut -d' ' -f1; }
+# background PID: a run started in the background, ended with everything it
+# started when the checks end (kill_tree), whether its step collected it or not.
+background_pids=()
+background() { background_pids+=("$1"); }
+kill_tree() {
+    local child
+    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do kill_tree "$child"; done
+    kill -KILL "$1" 2>/dev/null
+}
 
 # The guest's clock in seconds since boot, for figures, and the seconds
 # since such a reading.

@@ -7,8 +7,15 @@
 
 # run NAME PORTS: plays the script OUT/NAME.qz with --ports PORTS (with "-",
 # on the program's own port map: neither --ports nor QZ_SERIAL_PORTS), with
-# its trace, output and errors in OUT/NAME.*; its exit status in ran.
+# its trace, output and errors in OUT/NAME.*; its exit status in ran. A run
+# that its timeout ended fails the step.
 run() {
+    run_program "$@"
+    ! ran_out "$ran" || fail "the run of $1.qz did not end within 90 s (status $ran)"
+}
+# run_program NAME PORTS: the same, without judging the status (for a run in
+# the background, whose status its step collects).
+run_program() {
     local name="$1" ports=(--ports "$2")
     [ "$2" != - ] || ports=()
     shows "$name.out" "$name.err" "$name.trace"
@@ -17,7 +24,6 @@ run() {
         QT_LOGGING_RULES='qt.qpa.*=false' "${bounded[@]}" 90 \
             "$program" --run "$OUT/$name.qz" "${ports[@]}" --trace "$OUT/$name.trace" \
             >"$OUT/$name.out" 2>"$OUT/$name.err") || ran=$?
-    ! ran_out "$ran" || fail "the run of $name.qz did not end within 90 s"
 }
 script() { cat >"$OUT/$1.qz"; }
 
@@ -87,11 +93,15 @@ scripted_pull() {
     say "--run: $tty pulled mid-sweep"
     fresh_log
     printf 'connect within 60\nsweep\nwait 60\n' | script pulled
-    run pulled "$byid" &
-    local runner=$! ended
+    (run_program pulled "$byid"
+        exit "$ran") &
+    local runner=$! ended status=0
+    background "$runner"
     wait_for 60 frames_at_least 1 8 || fail "the scripted sweep did not start"
     "${pull_cmd[@]}"
-    wait "$runner" || true
+    wait "$runner" || status=$?
+    ! ran_out "$status" || fail "the pulled run did not end within 90 s (status $status)"
+    [ "$status" -eq 1 ] || fail "the pulled run exited with status $status, not 1"
     ended="$(grep -o ' end status=[0-9]*' "$OUT/pulled.out")"
     [ "$ended" = " end status=1" ] || fail "the pulled run ended with '$ended'"
     grep -qF "Lost the meter on Comm1 ($byid)" "$OUT/pulled.err" || fail "the loss is not on standard error"
@@ -114,9 +124,11 @@ scripted_sigterm() {
     QT_LOGGING_RULES='qt.qpa.*=false' QZ_SERIAL_PORTS='' "${bounded[@]}" 90 \
         "$program" --run "$OUT/terminated.qz" --ports "$byid" >"$OUT/terminated.out" 2>"$OUT/terminated.err" &
     local runner=$! status=0
+    background "$runner"
     wait_for 60 frames_at_least 1 8 || fail "the scripted sweep did not start"
     kill -TERM "$runner"
     wait "$runner" || status=$?
+    ! ran_out "$status" || fail "the run did not end within 90 s (status $status)"
     [ "$status" -eq 143 ] || fail "status $status after SIGTERM, not 143"
     wait_for 10 last_frame_is 1 U || fail "the last frame is not U: $(frames 1 | tail -n 3 | joined)"
     [ "$(frames 1 | tail -n 3 | cut -c1 | joined)" = "N|R|U" ] || fail "the sweep did not end N..., R, U"

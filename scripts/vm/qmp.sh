@@ -25,10 +25,11 @@ qmp_open() {
 }
 
 qmp() {
-    local line
+    local line deadline=$((SECONDS + 30))
     printf '%s\n' "$1" >>"$QMP_LOG"
     printf '%s\n' "$1" >&"${QMP[1]}"
-    while line="$(_qmp_read_line 30)"; do
+    # Events may come between; the reply within 30 s all told.
+    while [ "$SECONDS" -lt "$deadline" ] && line="$(_qmp_read_line 30)"; do
         case "$line" in
             '{"return"'*) printf '%s\n' "$line"; return 0 ;;
             '{"error"'*) printf '%s\n' "$line"; return 1 ;;
