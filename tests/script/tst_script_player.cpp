@@ -1,5 +1,5 @@
 // A script played on the window over in-memory ports: what it sends, what it reports, how it ends (also from outside
-// the script), and how long "No meter detected" stays up.
+// the script), how its questions are answered on their dialog, and how long "No meter detected" stays up.
 #include "TestRig.h"
 #include "Timing.h"
 #include "script/BoxAnswerer.h"
