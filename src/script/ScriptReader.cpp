@@ -192,11 +192,11 @@ Result Read(const QString& text, const QString& name)
     int exitLine = 0;
     const QStringList lines = text.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString text = lines.at(i).section('#', 0, 0);
-        const QStringList words = text.split(blanks, Qt::SkipEmptyParts);
+        const QString uncommented = lines.at(i).section('#', 0, 0);
+        const QStringList words = uncommented.split(blanks, Qt::SkipEmptyParts);
         if (words.isEmpty())
             continue;
-        Line line(words, text);
+        Line line(words, uncommented);
         ScriptAction action = ReadLine(line);
         action.line = int(i + 1);
         if (line.error.isEmpty() && exitLine > 0)
