@@ -44,6 +44,11 @@ void Answer(const QString& keys)
             QTest::keyClick(dialog, typed.key(), typed.keyboardModifiers());
         }
     }
+    const QPointer<AskDialog> open = dialog;  // Alt+Y clicks Yes a moment later, as a click is seen
+    if (!QTest::qWaitFor([&] { return !open || !open->isVisible(); }, 1000)) {
+        open->close();  // as the program closes it: no answer, and the run ends
+        QFAIL("the question is still open");
+    }
 }
 
 // What a person (or the system) does while the script plays: "signal", "close" (the close
