@@ -22,12 +22,14 @@
 #include "script/FrameWatch.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
+#include "script/TerminalAsker.h"
 #include "script/TextOutput.h"
 #include "shell/Console.h"
 #include "shell/Clock.h"
 #include "shell/MessageBoxes.h"
 #include "shell/OutputQueue.h"
 #include "shell/Platform.h"
+#include "shell/Terminal.h"
 #include "shell/frmMain.h"
 #include "shell/qzGlobals.h"
 
@@ -150,7 +152,10 @@ int RunOne(const QString& mode)
     if (scripted) {
         // The sweep is stopped below at the last frame measured; the script
         // then waits on and ends the run by its implicit Exit.
-        ScriptPlayer player(form, watched, answerer, report, ScriptReader::Read("sweep\nwait 9\n", "-").actions);
+        ControllingTerminal terminal;  // the script asks nothing
+        TerminalAsker asker(terminal);
+        ScriptPlayer player(form, watched, answerer, asker, report,
+                            ScriptReader::Read("sweep\nwait 9\n", "-").actions);
         player.Start();
         form.Form_Activate();
     } else if (mode != QLatin1String("spin")) {

@@ -10,6 +10,8 @@
 #include <QShortcutEvent>
 #include <QToolButton>
 
+#include <algorithm>
+
 HandsOff::HandsOff(frmMain& form) : m_form(form)
 {
     qApp->installEventFilter(this);
@@ -18,6 +20,12 @@ HandsOff::HandsOff(frmMain& form) : m_form(form)
 HandsOff::~HandsOff()
 {
     qApp->removeEventFilter(this);
+}
+
+void HandsOff::Allow(QWidget* window)
+{
+    m_allowed.removeAll(nullptr);
+    m_allowed << window;
 }
 
 bool HandsOff::OnTheWayOut(QWidget* target, QEvent* event) const
@@ -53,8 +61,11 @@ bool HandsOff::eventFilter(QObject* watched, QEvent* event)
     auto* target = qobject_cast<QWidget*>(watched);
     // The window's own widgets and menus, the popups included.
     bool ours = false;
-    for (QObject* o = watched; o && !ours; o = o->parent())
+    for (QObject* o = watched; o && !ours; o = o->parent()) {
+        if (std::any_of(m_allowed.cbegin(), m_allowed.cend(), [o](const QPointer<QWidget>& w) { return w == o; }))
+            return false;
         ours = o == &m_form;
+    }
     if (!target || !ours)
         return false;
     if (event->type() == QEvent::MouseMove && target != m_form.menuBar())

@@ -3,8 +3,12 @@
 // hand would reach the meter without the script's say. So mouse and keys on
 // the window's controls and menus are swallowed; the ways out stay: the
 // close box, Exit, and File > Exit (which end the run, see ScriptPlayer).
-// The script's own presses are calls, not input events, and pass as ever.
+// The script's own presses are calls, not input events, and pass as ever. A
+// window of the run's own that a person is to answer (an `ask` dialog) is let
+// through.
+#include <QList>
 #include <QObject>
+#include <QPointer>
 
 class frmMain;
 class QWidget;
@@ -17,6 +21,9 @@ public:
     HandsOff(const HandsOff&) = delete;
     HandsOff& operator=(const HandsOff&) = delete;
 
+    // Presses on `window` and its widgets reach them.
+    void Allow(QWidget* window);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -24,4 +31,5 @@ private:
     bool OnTheWayOut(QWidget* target, QEvent* event) const;
 
     frmMain& m_form;
+    QList<QPointer<QWidget>> m_allowed;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // One line of a script: something a person does in the window (a button, an
-// option, the slider, waiting, reading the meter's identity off the window),
-// with the line it was written on.
+// option, the slider, waiting, reading the meter's identity off the window,
+// answering a question about what the needle does), with the line it was
+// written on.
 #include <QString>
 
 struct ScriptAction {
@@ -20,14 +21,16 @@ struct ScriptAction {
         Wait,   // `seconds` with nothing pressed
         ExpectSerial,
         ExpectFirmware,
+        Ask,  // `question` for the operator; `seconds` >= 0: answered within that many seconds
         Exit,
     };
 
     Kind kind = Kind::Exit;
     int line = 0;         // 1 for the script's first line
-    double seconds = -1;  // Wait, Connect within; -1 for a plain Connect
+    double seconds = -1;  // Wait, Connect within, Ask within; -1 for a plain Connect or Ask
     int number = 1;       // Cycle presses, Speed value
     QString pattern;      // ExpectSerial, ExpectFirmware
+    QString question;     // Ask: as written, spacing and case kept
 
     // The action as a script line in its plain form, e.g. "connect within 30",
     // "cycle 3", "expect firmware 1.0?".

@@ -65,13 +65,22 @@ QString SignalName(int signal)
 
 }  // namespace
 
-ScriptPlayer::ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes, EventReport& report,
+ScriptPlayer::ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes, Asker& asker, EventReport& report,
                            QList<ScriptAction> actions)
-    : m_form(form), m_frames(frames), m_boxes(boxes), m_report(report), m_actions(std::move(actions))
+    : m_form(form), m_frames(frames), m_boxes(boxes), m_asker(asker), m_report(report), m_actions(std::move(actions))
 {
     m_wait.setSingleShot(true);
     m_wait.setTimerType(Qt::PreciseTimer);
     connect(&m_wait, &QTimer::timeout, this, [this] { Done(m_waiting); });
+    m_askLimit.setSingleShot(true);
+    m_askLimit.setTimerType(Qt::PreciseTimer);
+    connect(&m_askLimit, &QTimer::timeout, this, [this] {
+        m_asker.Close();
+        QuestionClosed(Asker::Answer::None);
+        if (!EndedFromWindow())
+            Fail(MeterFailed, QStringLiteral("no answer within %1 s: \"%2\"")
+                                  .arg(ScriptAction::Decimal(m_asked.seconds), m_asked.question));
+    });
     // SWEEP is done once it has sent its first position.
     m_frames.onFrame = [this](const QByteArray& frame) {
         if (m_sweepStarting && frame.startsWith('N')) {
@@ -161,6 +170,7 @@ void ScriptPlayer::Play(const ScriptAction& a)
         return;
     case Kind::ExpectSerial:
     case Kind::ExpectFirmware: return Expect(a);
+    case Kind::Ask: return Ask(a);
     case Kind::Exit:
         if (Usable(m_form.cmdExit)) {
             m_form.cmdExit->click();
@@ -268,6 +278,42 @@ void ScriptPlayer::Expect(const ScriptAction& a)
     Done(a, {EventReport::Named("value", value)});
 }
 
+void ScriptPlayer::Ask(const ScriptAction& a)
+{
+    m_asked = a;
+    m_asking = true;
+    m_askedAt = m_form.platform().clock->Timer();
+    if (a.seconds >= 0)
+        m_askLimit.start(static_cast<int>(std::lround(a.seconds * 1000)));
+    m_asker.Ask(a.question, a.line, [this](Asker::Answer answer) { Answered(answer); });
+}
+
+void ScriptPlayer::Answered(Asker::Answer answer)
+{
+    QuestionClosed(answer);
+    if (EndedFromWindow())
+        return;
+    switch (answer) {
+    case Asker::Answer::Yes: return HandOver();
+    case Asker::Answer::No:
+        return Fail(MeterFailed, QStringLiteral("operator answered no: \"%1\"").arg(m_asked.question));
+    case Asker::Answer::None: return Fail(MeterFailed, QStringLiteral("no answer: \"%1\"").arg(m_asked.question));
+    }
+}
+
+void ScriptPlayer::QuestionClosed(Asker::Answer answer)
+{
+    static const char* const Names[] = {"yes", "no", "none"};
+    m_asking = false;
+    m_askLimit.stop();
+    m_report.setLine(m_asked.line);
+    m_report.Event(QStringLiteral("ask"),
+                   {EventReport::Named("question", m_asked.question, Field::Kind::Quoted),
+                    EventReport::Named("answer", QLatin1String(Names[int(answer)])),
+                    EventReport::Named("seconds", EventReport::Seconds(m_form.platform().clock->Timer() - m_askedAt),
+                                       Field::Kind::Number)});
+}
+
 void ScriptPlayer::Done(const ScriptAction& a, QList<Field> more)
 {
     if (EndedFromWindow())
@@ -285,6 +331,10 @@ void ScriptPlayer::Finish(int status, const QString& reason)
     m_endLine = m_report.Line();
     m_wait.stop();
     m_boxes.Dismiss();
+    if (m_asking) {
+        m_asker.Close();
+        QuestionClosed(Asker::Answer::None);
+    }
 }
 
 void ScriptPlayer::Fail(int status, const QString& reason)

@@ -14,6 +14,12 @@
 // releases it. After the last line the player presses Exit. A window closed
 // by hand (Exit, File > Exit, the close box of a --show run) ends the run on
 // the line that was playing, with EndedByHand.
+//
+// `ask` puts its question to the operator (Asker) and waits for the answer:
+// Yes goes on, No or none fails the run. A running sweep goes on while the
+// question is open. Whatever ends the run while it is open closes it, and
+// its event says answer=none.
+#include "script/Asker.h"
 #include "script/EventReport.h"
 #include "script/ScriptAction.h"
 
@@ -34,8 +40,9 @@ public:
     static constexpr int LineFailed = 2;  // a control disabled or captioned otherwise
     static constexpr int EndedByHand = 130;  // the window closed by hand (--show), as SIGINT
 
-    // `frames` must be the window's serial port, and `boxes` its message boxes.
-    ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes, EventReport& report,
+    // `frames` must be the window's serial port, and `boxes` its message
+    // boxes; `asker` puts the questions of `ask` lines.
+    ScriptPlayer(frmMain& form, FrameWatch& frames, BoxAnswerer& boxes, Asker& asker, EventReport& report,
                  QList<ScriptAction> actions);
     ~ScriptPlayer() override;
     ScriptPlayer(const ScriptPlayer&) = delete;
@@ -59,6 +66,9 @@ private:
     void Sweep(const ScriptAction& action);
     void Choose(const ScriptAction& action, QAbstractButton* option);
     void Expect(const ScriptAction& action);
+    void Ask(const ScriptAction& action);
+    void Answered(Asker::Answer answer);
+    void QuestionClosed(Asker::Answer answer);  // its event
     void Press(const ScriptAction& action, QAbstractButton* button, int times = 1);
     bool Usable(QAbstractButton* button, const QString& caption = {});
     bool SweepShownRunning() const;
@@ -70,6 +80,7 @@ private:
     frmMain& m_form;
     FrameWatch& m_frames;
     BoxAnswerer& m_boxes;
+    Asker& m_asker;
     EventReport& m_report;
     const QList<ScriptAction> m_actions;
     qsizetype m_next = 0;
@@ -80,6 +91,11 @@ private:
     bool m_sweepStarting = false;  // SWEEP pressed, no position sent yet
     ScriptAction m_sweeping;
     bool m_resumeAfterSweep = false;  // the next line waits for a stopped sweep to unwind
+
+    ScriptAction m_asked;  // the question open, or answered last
+    bool m_asking = false;
+    double m_askedAt = 0;
+    QTimer m_askLimit;  // `ask within`
 
     bool m_ended = false;
     int m_status = Passed;

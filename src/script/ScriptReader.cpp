@@ -10,6 +10,7 @@ constexpr double MostSeconds = 86400;  // a day
 constexpr int MostCycles = 1000;
 constexpr int SlowestSpeed = 8;  // the slider's range
 constexpr int FastestSpeed = 100;
+constexpr int LongestQuestion = 200;
 
 // Actions that are one word alone.
 struct Word {
@@ -34,12 +35,18 @@ constexpr Choice Choices[] = {{"calibration", "on", Kind::CalibrationOn, "off", 
 // One line taken apart; `error` set at the first thing wrong with it.
 class Line {
 public:
-    explicit Line(const QStringList& words) : m_words(words) {}
+    Line(const QStringList& words, const QString& text) : m_words(words), m_text(text) {}
 
     QString error;
 
     QString Word(qsizetype i) const { return Raw(i).toLower(); }
     QString Raw(qsizetype i) const { return i < m_words.size() ? m_words.at(i) : QString(); }
+    // The line's text after its first `count` words, trimmed, its spacing kept.
+    QString After(qsizetype count) const
+    {
+        const QRegularExpression words(QStringLiteral("^\\s*(?:\\S+(?:\\s+|$)){%1}").arg(count));
+        return m_text.mid(words.match(m_text).capturedEnd()).trimmed();
+    }
     // Nothing may stand after word `last`.
     bool EndsAfter(qsizetype last)
     {
@@ -72,6 +79,7 @@ public:
 
 private:
     QStringList m_words;
+    QString m_text;  // up to the comment
 };
 
 ScriptAction ReadLine(Line& line)
@@ -102,6 +110,16 @@ ScriptAction ReadLine(Line& line)
         action.kind = Kind::Speed;
         action.number = int(line.Number(1, word, SlowestSpeed, FastestSpeed, true));
         line.EndsAfter(1);
+    } else if (word == QLatin1String("ask")) {
+        action.kind = Kind::Ask;
+        qsizetype before = 1;
+        if (line.Word(1) == QLatin1String("within")) {
+            action.seconds = line.Number(2, QStringLiteral("ask within"), 0, MostSeconds, false);
+            before = 3;
+        }
+        action.question = line.After(before);
+        if (line.error.isEmpty() && (action.question.isEmpty() || action.question.size() > LongestQuestion))
+            line.error = QStringLiteral("ask needs a question of 1 to %1 characters").arg(LongestQuestion);
     } else if (word == QLatin1String("wait")) {
         action.kind = Kind::Wait;
         action.seconds = line.Number(1, word, 0, MostSeconds, false);
@@ -158,6 +176,8 @@ QString ScriptAction::Text() const
     case Kind::Wait: return QStringLiteral("wait ") + Decimal(seconds);
     case Kind::ExpectSerial: return QStringLiteral("expect serial ") + pattern;
     case Kind::ExpectFirmware: return QStringLiteral("expect firmware ") + pattern;
+    case Kind::Ask:
+        return (seconds < 0 ? QStringLiteral("ask ") : QStringLiteral("ask within %1 ").arg(Decimal(seconds))) + question;
     case Kind::Exit: return QStringLiteral("exit");
     }
     return {};
@@ -172,10 +192,11 @@ Result Read(const QString& text, const QString& name)
     int exitLine = 0;
     const QStringList lines = text.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QStringList words = lines.at(i).section('#', 0, 0).split(blanks, Qt::SkipEmptyParts);
+        const QString uncommented = lines.at(i).section('#', 0, 0);
+        const QStringList words = uncommented.split(blanks, Qt::SkipEmptyParts);
         if (words.isEmpty())
             continue;
-        Line line(words);
+        Line line(words, uncommented);
         ScriptAction action = ReadLine(line);
         action.line = int(i + 1);
         if (line.error.isEmpty() && exitLine > 0)

@@ -7,10 +7,12 @@
 //   calibration on|off | scale trad|simple | speed N
 //   wait SECONDS
 //   expect serial PATTERN | expect firmware PATTERN
+//   ask QUESTION | ask within SECONDS QUESTION
 //
 // SECONDS is a decimal number from 0 to 86400, N for cycle a whole number
-// from 1 to 1000 (default 1), N for speed one from 8 to 100. Nothing may
-// follow exit.
+// from 1 to 1000 (default 1), N for speed one from 8 to 100. QUESTION is
+// the rest of the line, up to a `#`, trimmed, 1 to 200 characters. Nothing
+// may follow exit.
 #include "script/ScriptAction.h"
 
 #include <QList>

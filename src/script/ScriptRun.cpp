@@ -1,15 +1,18 @@
 #include "script/ScriptRun.h"
 
 #include "script/BoxAnswerer.h"
+#include "script/DialogAsker.h"
 #include "script/FrameWatch.h"
 #include "script/HandsOff.h"
 #include "script/ScriptPlayer.h"
 #include "script/ScriptReader.h"
 #include "script/SearchReport.h"
+#include "script/TerminalAsker.h"
 #include "script/TextOutput.h"
 #include "shell/CommandLine.h"
 #include "shell/SessionEnd.h"
 #include "shell/StandardStreams.h"
+#include "shell/Terminal.h"
 #include "shell/frmMain.h"
 #include "shell/qzStartup.h"
 
@@ -19,10 +22,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace ScriptRun {
 
-std::optional<QList<ScriptAction>> Load(const QString& path)
+std::optional<QList<ScriptAction>> Load(const QString& path, bool show, const Terminal& terminal)
 {
     QFile file(path);
     const bool standardInput = path == QLatin1String("-");
@@ -41,10 +45,18 @@ std::optional<QList<ScriptAction>> Load(const QString& path)
         std::fprintf(stderr, "%s\n", script.error.toLocal8Bit().constData());
         return std::nullopt;
     }
+    for (const ScriptAction& action : script.actions) {
+        if (action.kind == ScriptAction::Kind::Ask && !show && !terminal.Present()) {
+            std::fprintf(stderr, "%s:%d: ask needs --show or a terminal to ask on\n", path.toLocal8Bit().constData(),
+                         action.line);
+            return std::nullopt;
+        }
+    }
     return script.actions;
 }
 
-int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTrace* trace, Console* console)
+int Main(const QList<ScriptAction>& actions, const QString& path, bool show, Terminal& terminal,
+         EventReport::Format format, LineTrace* trace, Console* console)
 {
     // SIGPIPE is ignored from the start: a reader of the report that goes
     // away makes writing to it fail with EPIPE, which is said once.
@@ -61,9 +73,14 @@ int Main(const QList<ScriptAction>& actions, EventReport::Format format, LineTra
     platform.searchLog = &searches;
 
     frmMain form(platform);
-    ScriptPlayer player(form, frames, boxes, report, actions);
+    HandsOff hands(form);
+    std::unique_ptr<Asker> asker;
+    if (show)
+        asker = std::make_unique<DialogAsker>(form, hands, path);
+    else
+        asker = std::make_unique<TerminalAsker>(terminal);
+    ScriptPlayer player(form, frames, boxes, *asker, report, actions);
     SessionEnd sessionEnd([&player](int signal) { player.Interrupted(signal); });
-    const HandsOff hands(form);
     form.Form_Load();
     form.show();
     QCoreApplication::processEvents();

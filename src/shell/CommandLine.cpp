@@ -78,13 +78,15 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
     const QCommandLineOption run(
         "run",
         QStringLiteral("Play the script FILE (- for standard input) on the window without a display: "
-                       "one button press, option, slider move, wait or identity check per line. "
-                       "Events go to standard output as they happen; the exit status is 0 when every "
-                       "line ran, 1 when the meter failed the run, 2 for a script error or a line "
+                       "one button press, option, slider move, wait, identity check or question to the "
+                       "operator per line. Events go to standard output as they happen; the exit status "
+                       "is 0 when every line ran, 1 when the meter failed the run or the operator said no, "
+                       "2 for a script error or a line "
                        "whose control was disabled, 128+n after signal n."),
         QStringLiteral("FILE"));
     const QCommandLineOption json("json", QStringLiteral("With --run: write the events as JSON, one object per line."));
-    const QCommandLineOption show("show", QStringLiteral("With --run: show the window while the script plays."));
+    const QCommandLineOption show("show", QStringLiteral("With --run: show the window while the script plays, and "
+                                                         "ask the script's questions there, not on the terminal."));
     parser.addOptions({help, version, listPorts, ports, trace, run, json, show});
     for (const QString& name : QtOptionsWithValue)
         parser.addOption(Hidden(name, QStringLiteral("value")));

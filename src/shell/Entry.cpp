@@ -12,6 +12,7 @@
 #include "shell/QtMessages.h"
 #include "shell/StandardOutput.h"
 #include "shell/StandardStreams.h"
+#include "shell/Terminal.h"
 #include "shell/qzStartup.h"
 
 #include <QApplication>
@@ -28,16 +29,16 @@ namespace {
 
 // The window, or the script played on it; the application object exists
 // only in here, so that what it says on its way out is queued too.
-int RunWindow(int& argc, char** argv, const std::optional<QList<ScriptAction>>& script, bool json,
-              LineTrace* trace, Console& console)
+int RunWindow(int& argc, char** argv, const CommandLine& command, const std::optional<QList<ScriptAction>>& script,
+              Terminal& terminal, LineTrace* trace, Console& console)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(AppTitle));
     // The main loop decides when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
     if (script)
-        return ScriptRun::Main(*script, json ? EventReport::Format::Json : EventReport::Format::Text, trace,
-                               &console);
+        return ScriptRun::Main(*script, *command.run, command.show, terminal,
+                               command.json ? EventReport::Format::Json : EventReport::Format::Text, trace, &console);
     return qzStartup::Main(trace, &console);
 }
 
@@ -83,8 +84,9 @@ int Run(int& argc, char** argv)
 
     // A script is read and checked whole before anything is opened.
     std::optional<QList<ScriptAction>> script;
+    ControllingTerminal terminal;  // where `ask` asks without --show
     if (command.action == CommandLine::Action::RunScript) {
-        script = ScriptRun::Load(*command.run);
+        script = ScriptRun::Load(*command.run, command.show, terminal);
         if (!script)
             return CommandLine::UsageErrorStatus;
         // Played without a display unless asked to show (-platform still wins).
@@ -106,7 +108,7 @@ int Run(int& argc, char** argv)
         trace->Started(CommandLine::VersionLine());
     }
 
-    const int status = RunWindow(argc, argv, script, command.json, trace.get(), console);
+    const int status = RunWindow(argc, argv, command, script, terminal, trace.get(), console);
     // What is still queued gets a second, all outputs together; a reader
     // that has stalled does not keep the program.
     OutputQueue::FinishAll();

@@ -1,8 +1,9 @@
 // A script played on the window over in-memory ports: what it sends, what it reports, how it ends (also from outside
-// the script), and how long "No meter detected" stays up.
+// the script), how its questions are answered on their dialog, and how long "No meter detected" stays up.
 #include "TestRig.h"
 #include "Timing.h"
 #include "script/BoxAnswerer.h"
+#include "script/DialogAsker.h"
 #include "script/FrameWatch.h"
 #include "script/HandsOff.h"
 #include "script/ScriptPlayer.h"
@@ -23,12 +24,42 @@ struct Captured final : TextOutput {
     void Write(const QByteArray& bytes, const Stamp&) override { text += QString::fromUtf8(bytes); }
 };
 
+// Answers the open question: keys typed on its dialog ("Return,Alt+Y"), a click on No ("no") or its close
+// button ("close").
+void Answer(const QString& keys)
+{
+    AskDialog* dialog = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* open = qobject_cast<AskDialog*>(window); open && open->isVisible())
+            dialog = open;
+    QVERIFY(dialog && dialog->windowTitle() == dialog->parentWidget()->windowTitle());
+    for (const QString& key : keys.split(',')) {
+        const QKeyCombination typed = QKeySequence(key)[0];
+        if (key == "no") {
+            QTest::mouseClick(dialog->no, Qt::LeftButton);
+        } else if (key == "close") {  // as the window system delivers it
+            QCloseEvent close;
+            QCoreApplication::sendEvent(dialog->windowHandle(), &close);
+        } else {
+            QTest::keyClick(dialog, typed.key(), typed.keyboardModifiers());
+        }
+    }
+    const QPointer<AskDialog> open = dialog;  // Alt+Y clicks Yes a moment later, as a click is seen
+    if (!QTest::qWaitFor([&] { return !open || !open->isVisible(); }, 1000)) {
+        open->close();  // as the program closes it: no answer, and the run ends
+        QFAIL("the question is still open");
+    }
+}
+
 // What a person (or the system) does while the script plays: "signal", "close" (the close
-// box), or "press": presses on the controls and on other menus, which go nowhere, then File > Exit.
+// box), "ask:KEYS" (Answer), or "press": presses on the controls and on other menus, which go nowhere, then
+// File > Exit.
 void ByHand(frmMain& form, ScriptPlayer& player, const QString& what)
 {
     if (what == "signal")
         return player.Interrupted(SIGTERM);
+    if (what.startsWith("ask:"))
+        return Answer(what.mid(4));
     if (what == "close")
         return void(form.close());
     QTest::mouseClick(form.cmdLeft, Qt::LeftButton);
@@ -56,8 +87,9 @@ std::tuple<QString, QString, int> Play(const QString& script, bool meter,
     rig.platform.comm = &frames;
     rig.platform.messages = &boxes;
     frmMain& form = rig.Make();
-    ScriptPlayer player(form, frames, boxes, report, ScriptReader::Read(script, "-").actions);
-    const HandsOff hands(form);
+    HandsOff hands(form);
+    DialogAsker asker(form, hands, "-");
+    ScriptPlayer player(form, frames, boxes, asker, report, ScriptReader::Read(script, "-").actions);
     form.show();  // as --run shows it, off screen
     if (!hand.isEmpty())
         QTimer::singleShot(int(hand.section(' ', 1).toDouble() * 1000), &form,
@@ -117,18 +149,44 @@ private slots:
         const QString foundOnly = found.section('\n', 0, 0) + '\n';  // the line not done
         QTest::newRow("closed in the search") << "connect\nleft" << "|R|U" + connected << 130
             << foundOnly + end.arg(1).arg(130).arg("ended from the window", "QZ1234", "1.05") << "close 0.5";
+        // Questions, answered on their dialog only by a person's Y, N, Alt+Y, Escape, click or close button,
+        // never by Return, Enter or Space; the sweep goes on while one is open ({sweep}: 30 positions or more).
+        const QString ask = "connect\nask Needle on the left stop?\nleft";
+        const QString asked = found + "{t} 2 ask question=\"Needle on the left stop?\" answer=%1 seconds={t}\n";
+        const QString no = end.arg(2).arg(1).arg("operator answered no: \\\"Needle on the left stop?\\\"", "QZ1234",
+                                                  "1.05");
+        QTest::newRow("asked: Y") << ask << "|H|H|V|S|N0C6|R|U" << 0
+            << asked.arg("yes") + "{t} 3 left\n{t} 3 end status=0 serial=QZ1234 firmware=1.05 elapsed={t}\n"
+            << "ask:Y 2";
+        QTest::newRow("asked: Return, Enter, Space, then N") << ask << connected << 1 << asked.arg("no") + no
+                                                             << "ask:Return,Enter,Space,N 2";
+        QTest::newRow("asked: Escape") << ask << connected << 1 << asked.arg("no") + no << "ask:Escape 2";
+        QTest::newRow("asked: the close button") << ask << connected << 1 << asked.arg("no") + no << "ask:close 2";
+        QTest::newRow("asked: a click on No") << ask << connected << 1 << asked.arg("no") + no << "ask:no 2";
+        QTest::newRow("asked, spacing kept: Alt+Y, during a sweep") << "connect\nsweep\nask   Smooth,  at its pace?\nleft"
+            << "|H|H|V|S{sweep}|N0C6|R|U" << 0 << found + "{t} 2 sweep\n{t} 3 ask question=\"Smooth,  at its pace?\" "
+                                               "answer=yes seconds={t}\n{t} 4 left\n{t} 4 end status=0 serial=QZ1234 "
+                                               "firmware=1.05 elapsed={t}\n" << "ask:Alt+Y 4.5";
+        QTest::newRow("asked within 0.2 s, nobody answers") << "ask within 0.2 Smooth?\ncycle" << "" << 1
+            << "{t} 1 ask question=\"Smooth?\" answer=none seconds=0.2{d}\n" +
+                   end.arg(1).arg(1).arg("no answer within 0.2 s: \\\"Smooth?\\\"", "", "") << "";
+        QTest::newRow("SIGTERM while asked") << ask << connected << 143
+            << asked.arg("none") + end.arg(2).arg(143).arg("ended by SIGTERM", "QZ1234", "1.05") << "signal 2";
         QTest::newRow("SIGTERM in the search") << "connect\nleft" << "|R|U" + connected << 143
             << foundOnly + end.arg(1).arg(143).arg("ended by SIGTERM", "QZ1234", "1.05") << "signal 0.5";
     }
     void plays()
     {
         QFETCH(QString, script);
+        QFETCH(QString, frames);
         QFETCH(QString, report);
         QFETCH(QString, hand);
-        const auto [said, frames, status] = Play(script, true, EventReport::Format::Text, hand);
+        const auto [said, sent, status] = Play(script, true, EventReport::Format::Text, hand);
         const QString pattern = QRegularExpression::escape(report).replace("\\{t\\}", "\\d+\\.\\d{3}");
-        QVERIFY2(QRegularExpression("^" + pattern + "$").match(said).hasMatch(), qPrintable(said));
-        QTEST(frames, "frames");
+        QVERIFY2(QRegularExpression("^" + QString(pattern).replace("\\{d\\}", "\\d\\d") + "$").match(said).hasMatch(),
+                 qPrintable(said));
+        const QString framed = QRegularExpression::escape(frames).replace("\\{sweep\\}", "(\\|N[0-9A-F]{3}){30,}");
+        QVERIFY2(QRegularExpression("^" + framed + "$").match(sent).hasMatch(), qPrintable(sent));
         QTEST(status, "status");
     }
 

@@ -48,6 +48,15 @@ private slots:
         row("expect what", "expect model X", "s.qz:1: expect needs serial or firmware and a pattern");
         row("pattern of two words", "expect serial QZ 12", "s.qz:1: unexpected '12' after expect serial QZ");
         row("a line after exit", "exit\n# fine\nleft", "s.qz:3: nothing may follow exit (line 1)");
+        row("questions as written", "ask  Needle on the  left stop? # look\nASK Within 2.5 Smooth?\r\nask within 0 ok",
+            "1 ask Needle on the  left stop?|2 ask within 2.5 Smooth?|3 ask within 0 ok");
+        row("no question", "ask # what?", "s.qz:1: ask needs a question of 1 to 200 characters");
+        row("no question after the seconds", "ask within 5", "s.qz:1: ask needs a question of 1 to 200 characters");
+        row("no seconds to ask within", "ask within soon Smooth?",
+            "s.qz:1: ask within needs a number of seconds from 0 to 86400, not 'soon'");
+        QTest::newRow("a question of 200") << "ask " + QString(200, 'x') << "1 ask " + QString(200, 'x');
+        QTest::newRow("a question of 201") << "ask " + QString(201, 'x')
+                                          << "s.qz:1: ask needs a question of 1 to 200 characters";
     }
     void reads()
     {

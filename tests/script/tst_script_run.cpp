@@ -15,6 +15,8 @@
 #include <csignal>
 #include <optional>
 
+#include <sys/ioctl.h>
+
 class TestScriptRun : public QObject {
     Q_OBJECT
 
@@ -196,6 +198,71 @@ private slots:
         QVERIFY(!events.contains("\"event\":\"end\"") || records.last().contains("\"event\":\"end\""));
         static const QRegularExpression traceLine("^(\\d+\\.\\d{6} [A-Z-]+ [^\n]*\n)*$");
         QVERIFY2(traceLine.match(QString::fromLatin1(traced)).hasMatch(), traced.right(80).constData());
+    }
+
+    // `ask` on the controlling terminal, a pseudo-terminal given to the program in a session of its own: a line
+    // typed a second after each question shows ("<y": before the first, and so discarded), "SIGTERM" or "hang up"
+    // instead; standard input carries the script all the while. A sweep goes on while the question is open.
+    void asksOnTheTerminal_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("frames");
+        const QString ask = "connect\nask Needle on the left stop?\nleft\n";
+        QTest::newRow("y") << ask << QStringList{"y"} << 0 << "yes" << "^ H H V S N0C6 R U$";
+        QTest::newRow("No, a y typed ahead") << ask << QStringList{"<y", "No"} << 1 << "no" << "^ H H V S R U$";
+        QTest::newRow("a stray line asked again") << ask << QStringList{"maybe", "Yes"} << 0 << "yes"
+                                                  << "^ H H V S N0C6 R U$";
+        QTest::newRow("SIGTERM") << ask << QStringList{"SIGTERM"} << 143 << "none" << "^ H H V S R U$";
+        QTest::newRow("hung up") << ask << QStringList{"hang up"} << 1 << "none" << "^ H H V S R U$";
+        QTest::newRow("during a sweep") << "connect\nsweep\nask Needle on the left stop?\nleft\n" << QStringList{"Y"}
+                                        << 0 << "yes" << "^ H H V S( N[0-9A-F]{3}){12,} N0C6 R U$";
+    }
+    void asksOnTheTerminal()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, answer);
+        QFETCH(QString, frames);
+        MeterSim sim({});
+        Pty terminal;
+        QProcess run;
+        run.setProcessEnvironment(NoDisplayEnvironment());
+        run.setChildProcessModifier([&terminal] {
+            ::setsid();
+            ::ioctl(terminal.slave, TIOCSCTTY, 0);
+        });
+        run.start(QZ_PROGRAM_PATH, {"--run", "-", "--ports", sim.device});
+        run.write(script.toUtf8());
+        run.closeWriteChannel();
+        const QByteArray question = "Needle on the left stop? [y/n] ";
+        for (const QString& line : typed) {
+            if (line.startsWith('<')) {
+                QVERIFY(::write(terminal.master, "y\n", 2) == 2);
+                continue;
+            }
+            QByteArray shown;
+            QTRY_COMPARE_WITH_TIMEOUT(shown += terminal.Read(question.size() - shown.size(), 100), question, 10000);
+            QTest::qWait(1000);
+            if (line == "SIGTERM")
+                ::kill(pid_t(run.processId()), SIGTERM);
+            else if (line == "hang up")
+                terminal.HangUp();
+            else
+                QVERIFY(::write(terminal.master, qPrintable(line + '\n'), size_t(line.size() + 1)) == line.size() + 1);
+        }
+        QVERIFY(run.waitForFinished(10000));
+        QTEST(run.exitCode(), "status");
+        const QString said = QString::fromUtf8(run.readAllStandardOutput());
+        const QRegularExpression asked(" ask question=\"Needle on the left stop\\?\" answer=" + answer +
+                                       " seconds=\\d\\.\\d{3}\n(.*\n)?\\d+\\.\\d{3} \\d end ");
+        QVERIFY2(asked.match(said).hasMatch(), qPrintable(said));
+        QVERIFY(answer != "no" || said.contains("reason=\"operator answered no: \\\"Needle on the left stop?\\\"\""));
+        const QRegularExpression sent(frames);
+        QVERIFY2(sim.WaitFor([&] { return sent.match(sim.Frames().join(' ')).hasMatch(); }),
+                 qPrintable(sim.Frames().join(' ')));
     }
 };
 

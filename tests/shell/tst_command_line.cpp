@@ -56,6 +56,8 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600), 0);
         QFile script(m_dir.filePath("bad.qz"));  // a script, and no serial device
         QVERIFY(script.open(QIODevice::WriteOnly) && script.write("connect\n# fine so far\nwait soon\nleft") > 0);
+        QFile asks(m_dir.filePath("ask.qz"));
+        QVERIFY(asks.open(QIODevice::WriteOnly) && asks.write("connect\nask Needle on the left stop?\n") > 0);
     }
 
     // Also on a standard output that fails: one whose reader has gone ends quietly, as coreutils end (by
@@ -89,6 +91,8 @@ private slots:
             "qz-ruvude-zivo: cannot read the script '/nonexistent-qz/s': No such file or directory\n");
         row("script with a bad line", {"--run", "$FILE", "--ports", "$METER"}, 2, none,
             "$FILE:3: wait needs a number of seconds from 0 to 86400, not 'soon'\n");
+        row("a question, no terminal and no --show", {"--run", "$ASK", "--ports", "$METER"}, 2, none,
+            "$ASK:2: ask needs --show or a terminal to ask on\n");
         row("no script name", {"--run="}, 2, none, UsageError("--run needs a script file, or - for standard input."));
         row("--show alone", {"--show"}, 2, none, UsageError("--show goes with --run."));
         row("every kind of port", {"--list-ports", "--ports", "$METER,$FILE,$MISSING,,$DIR,/dev/null"}, 0,
@@ -129,6 +133,7 @@ private slots:
             return text.replace("$METER", m_meter.device)
                 .replace("$HELD", m_heldMeter.device)
                 .replace("$FILE", m_dir.filePath("bad.qz"))
+                .replace("$ASK", m_dir.filePath("ask.qz"))
                 .replace("$MISSING", m_dir.filePath("unplugged"))
                 .replace("$DIR", m_dir.path())
                 .replace("$LINK", m_dir.filePath("by-id-link"))

@@ -1,7 +1,8 @@
 #pragma once
 // Runs one of the project's programs as its own process the way a user
 // without a display would: no QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY, and
-// no port map but the one given.
+// no port map but the one given; in a session of its own, so that it has no
+// terminal to ask anything on.
 #include <QMap>
 #include <QProcess>
 
@@ -44,6 +45,7 @@ inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, co
     if (full)
         process.setStandardOutputFile("/dev/full");
     process.setChildProcessModifier([closed, gone, quiet] {
+        ::setsid();
         ::signal(SIGPIPE, quiet ? SIG_IGN : SIG_DFL);
         if (closed)
             ::close(STDOUT_FILENO);
