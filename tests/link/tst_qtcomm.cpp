@@ -325,7 +325,13 @@ private slots:
                 link(adapter, tty + "ttyUSB0/device") && link(acm, tty + "ttyACM0/device") &&
                 link(drivers + "serial8250", uart + "/driver") && link(drivers + "ftdi_sio", adapter + "/driver") &&
                 link(drivers + "cdc_acm", acm + "/driver"));
-        QVERIFY(put(tty + "ttyS0/type", "4\n") && put(tty + "ttyS1/type", "0\n") && QDir().mkpath(tty + "tty1"));
+        // Since Linux 6.5: tty -> port -> ctrl -> the PnP device, whose driver is "serial".
+        const QString pnp = sys + "/devices/pnp0/00:01", ctrl = pnp + "/00:01:0";
+        QVERIFY(link(ctrl + "/00:01:0.0", tty + "ttyS2/device") && link(ctrl + "/00:01:0.1", tty + "ttyS3/device") &&
+                link(drivers + "port", ctrl + "/00:01:0.0/driver") && link(drivers + "port", ctrl + "/00:01:0.1/driver") &&
+                link(drivers + "ctrl", ctrl + "/driver") && link(drivers + "serial", pnp + "/driver"));
+        QVERIFY(put(tty + "ttyS0/type", "4\n") && put(tty + "ttyS1/type", "0\n") && QDir().mkpath(tty + "tty1") &&
+                put(tty + "ttyS2/type", "4\n") && put(tty + "ttyS3/type", "0\n"));
         const QStringList files{"idVendor", "idProduct", "manufacturer", "product", "serial", "devnum", "busnum"};
         const QByteArrayList ftdi{"0403", "6001", "FTDI", "FT232R", "A5", "5", "1"},
             meter{"1d6b", "0104", "Drift", "Meter", "", "7", "1"};
@@ -336,7 +342,13 @@ private slots:
             ports << QString("%1 %2 %3 %4 ").arg(p.location, p.description, p.manufacturer, p.serialNumber) +
                          QString::asprintf("%04x:%04x", p.vendorId.value_or(0), p.productId.value_or(0));
         QCOMPARE(ports, (QStringList{"/dev/ttyACM0 Meter Drift  1d6b:0104", "/dev/ttyS0    0000:0000",
-                                     "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
+                                     "/dev/ttyS2    0000:0000", "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
+        QStringList driverOf;
+        for (const char* name : {"ttyS0", "ttyS2", "ttyACM0", "ttyUSB0"}) {
+            QVERIFY(put(dir.filePath(name), {}));
+            driverOf << StableNames::DriverOf(dir.filePath(name), sys);
+        }
+        QCOMPARE(driverOf, (QStringList{"serial8250", "serial", "cdc_acm", "ftdi_sio"}));
 
         // Which device a name leads to: the USB device above its terminal, its device number new at every plugging.
         Pty pty, other;
@@ -362,6 +374,22 @@ private slots:
         QCOMPARE(StableNames::Of(byId, serial), QStringList{byPath});  // given one of its stable names: the other
         QCOMPARE(StableNames::DriverOf(byId, sys), QString("ftdi_sio"));
         QCOMPARE(StableNames::DriverOf(second.fileName(), sys), QString());
+    }
+
+    // This machine's own ports, as the system's list gives them: the sysfs reading, with no empty slot in it. Nothing
+    // is opened.
+    void systemPortsOfThisMachine()
+    {
+        QStringList system, sysfs;
+        for (const PortMap::SystemPort& port : PortMap::SystemPorts())
+            system << port.location;
+        for (const PortMap::SystemPort& port : SysfsPorts::Read())
+            sysfs << port.location;
+        QCOMPARE(system, sysfs);
+        for (const QString& device : system) {
+            QFile type("/sys/class/tty/" + device.section('/', -1) + "/type");
+            QVERIFY2(!type.open(QIODevice::ReadOnly) || type.readAll().trimmed().toInt() != 0, qPrintable(device));
+        }
     }
 };
 
