@@ -5,6 +5,7 @@
 #include <QFile>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -13,7 +14,20 @@
 
 std::optional<DeviceAccess::Holder> SystemDeviceGate::Look(const QString& device)
 {
-    return DeviceAccess::LockHolder(device);
+    if (auto holder = DeviceAccess::LockHolder(device, m_proc))
+        return holder;
+    if (OpenDescriptors::IsPseudoTerminal(device))
+        return std::nullopt;
+    if (!m_descriptors)
+        m_descriptors = OpenDescriptors::Read(m_proc);
+    return m_descriptors->HolderOf(device);
+}
+
+std::optional<QString> SystemDeviceGate::Refusal(const QString& device)
+{
+    if (const auto stale = DeviceAccess::StaleLockOf(device))
+        return stale->Text();
+    return std::nullopt;
 }
 
 DeviceGate::Opened SystemDeviceGate::Open(QSerialPort& port, const QString& device)
@@ -28,24 +42,36 @@ DeviceGate::Opened SystemDeviceGate::Open(QSerialPort& port, const QString& devi
     }
     if (!opened) {
         const QSerialPort::SerialPortError error = port.error();
-        // QSerialPort says PermissionError for a lock file, an exclusive
-        // open (EBUSY) and a device this user may not open alike: a device
-        // this user may read and write is busy.
 #ifdef Q_OS_UNIX
-        const bool busy = error == QSerialPort::PermissionError &&
-                          ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+        // QSerialPort says PermissionError for a lock file, an exclusive open
+        // and any other refusal alike. Only EBUSY is exclusive mode, and only
+        // a lock file seen now is a lock file taken since the look; anything
+        // else refused a device this user may read and write is the system's
+        // own refusal (a security policy, a nodev mount).
+        if (error != QSerialPort::PermissionError || ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
+            return {false, false, error, {}};
+        if (port.errorString() == qt_error_string(EBUSY) || DeviceAccess::LockHolder(device, m_proc))
+            return {false, true, error, {}};
+        return {false, false, error, QStringLiteral("refused by the system (%1)").arg(port.errorString())};
 #else
         Q_UNUSED(device);
-        const bool busy = error == QSerialPort::PermissionError;  // a COM port in use
+        return {false, error == QSerialPort::PermissionError, error, {}};  // a COM port in use
 #endif
-        return {false, busy, error};
     }
 #ifdef Q_OS_UNIX
-    // Terminal programs that take no lock file lock the device itself.
-    if (::flock(static_cast<int>(port.handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    // Terminal programs that take no lock file lock the device itself: with
+    // an flock (picocom, tio), or a POSIX or open-file-description lock,
+    // which do not meet an flock but do meet this open-file-description lock.
+    // One taken between the look and the open is found here, before any byte.
+    const int fd = static_cast<int>(port.handle());
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if ((::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) ||
+        (::fcntl(fd, F_OFD_SETLK, &whole) != 0 && (errno == EAGAIN || errno == EACCES))) {
         port.close();
-        return {false, true, QSerialPort::PermissionError};
+        return {false, true, QSerialPort::PermissionError, {}};
     }
 #endif
-    return {true, false, QSerialPort::NoError};
+    return {true, false, QSerialPort::NoError, {}};
 }

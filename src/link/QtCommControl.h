@@ -67,6 +67,8 @@ public:
     bool DeviceLost() const override { return m_lost; }
     std::optional<DeviceAccess::Holder> LookForHolder() override;
     std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
+    std::optional<QString> RefusedFor() const override { return m_refusal; }
+    bool OpenTried() const override { return m_openTried; }
     QString Identity() const override;
     // The reading the numbers are mapped from (read now if there is none yet).
     const PortMap& Ports();
@@ -115,6 +117,8 @@ private:
     QByteArray m_received;
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     std::optional<DeviceAccess::Holder> m_heldBy;
+    std::optional<QString> m_refusal;
+    bool m_openTried = false;
     QString m_openedIdentity;  // of the device the port has open
     std::function<void()> m_lostHandler;
 };

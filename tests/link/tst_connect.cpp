@@ -457,7 +457,8 @@ private slots:
         now = 1;
         trace.Started("qz-test 1.0");
         now = 2;
-        QVERIFY(comm.setCommPort(2) && !comm.setPortOpen(true));
+        QVERIFY(comm.setCommPort(2) && !comm.setPortOpen(true));  // held: only looked at, no event
+        QVERIFY(comm.setCommPort(3) && !comm.setPortOpen(true));
         QVERIFY(comm.setPortOpen(false));  // closing what never opened is no event
         now = 3;
         QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true) && comm.setInputLen(0));
@@ -493,9 +494,10 @@ private slots:
         QCOMPARE(lostReports, 1);
         now = 13;  // a port a search passed by, its holder unknown (a known one and SKIPPED: neighbours)
         trace.Busy(3, "/dev/pts/5", {});
+        trace.Unavailable(4, "/dev/ttyUSB0", "refused by the system (Permission denied)");
         QCOMPARE(written.Read(),
                  "1.000000 START qz-test 1.0 wall=2026-05-01T10:22:33.123456+02:00\n"
-                 "2.000000 OPEN-FAILED Comm2 /dev/mem2\n"
+                 "2.000000 OPEN-FAILED Comm3 /dev/mem3\n"
                  "3.000000 OPEN Comm1 /dev/mem1\n"
                  "4.000000 TX \"V\\r\"\n"
                  "5.000000 RX \"V,QZ7,A,1.0\\r\"\n"
@@ -513,7 +515,8 @@ private slots:
                  "11.000000 CLOSE Comm1 /dev/mem1\n"
                  "12.000000 OPEN Comm1 /dev/mem1\n"
                  "12.000000 TX-FAILED \"U\\r\" no room in the output queue within 100 ms (0 of 2 bytes written)\n"
-                 "13.000000 BUSY Comm3 /dev/pts/5 held by another program\n");
+                 "13.000000 BUSY Comm3 /dev/pts/5 held by another program\n"
+                 "13.000000 UNAVAILABLE Comm4 /dev/ttyUSB0 \"refused by the system (Permission denied)\"\n");
     }
 
     // Local time east and west of UTC, and the microseconds kept whole.

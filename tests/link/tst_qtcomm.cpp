@@ -280,10 +280,10 @@ private slots:
             return Line(2, "/dev/ttyUSB0", info, facts);
         };
         const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {}) {
-            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, {}, {}};
+            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, {}, {}, {}};
         };
         const auto refused = [](const Group& group) {
-            return Facts{Facts::Kind::CharacterDevice, false, false, QSerialPort::NoError, group, {}};
+            return Facts{Facts::Kind::CharacterDevice, false, false, QSerialPort::NoError, group, {}, {}};
         };
         const QString at = "Comm2: /dev/ttyUSB0: ", denied = at + "permission denied (",
                       udev = ": ask your administrator for a udev rule that lets a group such as dialout use it)";

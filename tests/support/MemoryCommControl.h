@@ -107,6 +107,7 @@ public:
         return std::nullopt;
     }
     std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
+    bool OpenTried() const override { return !m_heldBy; }
     QString Identity() const override
     {
         return m_slots.at(m_port).state == PortState::Missing ? QString()
