@@ -12,9 +12,24 @@
 #include <cerrno>
 #endif
 
+DeviceGate::Opened DeviceGate::Refused(QSerialPort::SerialPortError error, const QString& text, bool mayUse,
+                                      bool lockSeen)
+{
+    if (error != QSerialPort::PermissionError || !mayUse)
+        return {false, false, error, {}};
+#ifdef Q_OS_UNIX
+    if (lockSeen || text == qt_error_string(EBUSY))
+        return {false, true, error, {}};
+#else
+    Q_UNUSED(lockSeen);
+    return {false, true, error, {}};  // a COM port in use
+#endif
+    return {false, false, error, QStringLiteral("refused by the system (%1)").arg(text)};
+}
+
 std::optional<DeviceAccess::Holder> SystemDeviceGate::Look(const QString& device)
 {
-    if (auto holder = DeviceAccess::LockHolder(device, m_proc))
+    if (auto holder = DeviceAccess::LockHolder(device, m_proc, m_lockFolders))
         return holder;
     if (OpenDescriptors::IsPseudoTerminal(device))
         return std::nullopt;
@@ -25,7 +40,7 @@ std::optional<DeviceAccess::Holder> SystemDeviceGate::Look(const QString& device
 
 std::optional<QString> SystemDeviceGate::Refusal(const QString& device)
 {
-    if (const auto stale = DeviceAccess::StaleLockOf(device))
+    if (const auto stale = DeviceAccess::StaleLockOf(device, m_lockFolders))
         return stale->Text();
     return std::nullopt;
 }
@@ -43,16 +58,9 @@ DeviceGate::Opened SystemDeviceGate::Open(QSerialPort& port, const QString& devi
     if (!opened) {
         const QSerialPort::SerialPortError error = port.error();
 #ifdef Q_OS_UNIX
-        // QSerialPort says PermissionError for a lock file, an exclusive open
-        // and any other refusal alike. Only EBUSY is exclusive mode, and only
-        // a lock file seen now is a lock file taken since the look; anything
-        // else refused a device this user may read and write is the system's
-        // own refusal (a security policy, a nodev mount).
-        if (error != QSerialPort::PermissionError || ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
-            return {false, false, error, {}};
-        if (port.errorString() == qt_error_string(EBUSY) || DeviceAccess::LockHolder(device, m_proc))
-            return {false, true, error, {}};
-        return {false, false, error, QStringLiteral("refused by the system (%1)").arg(port.errorString())};
+        const bool mayUse = ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+        const bool lockSeen = mayUse && DeviceAccess::LockHolder(device, m_proc, m_lockFolders).has_value();
+        return Refused(error, port.errorString(), mayUse, lockSeen);
 #else
         Q_UNUSED(device);
         return {false, error == QSerialPort::PermissionError, error, {}};  // a COM port in use

@@ -45,12 +45,25 @@ public:
     // Opens `port`, named after `device` and set up already, and takes its
     // flock and an open-file-description lock.
     virtual Opened Open(QSerialPort& port, const QString& device) = 0;
+
+    // What a refused open means, from QSerialPort's error and its text,
+    // whether this user may read and write the device, and whether a lock
+    // (or a lock file) on it shows now: QSerialPort says PermissionError for
+    // a lock file, an exclusive open and any other refusal alike. Only EBUSY
+    // is exclusive mode, and a lock seen now was taken since the look;
+    // anything else that refused a device this user may use is the system's
+    // own refusal (a security policy, a nodev mount).
+    static Opened Refused(QSerialPort::SerialPortError error, const QString& text, bool mayUse, bool lockSeen);
 };
 
 class SystemDeviceGate final : public DeviceGate {
 public:
-    // `proc`: where the system's process folders are.
-    explicit SystemDeviceGate(QString proc = QStringLiteral("/proc")) : m_proc(std::move(proc)) {}
+    // `proc`: where the system's process folders are; `lockFolders`: where lock files are.
+    explicit SystemDeviceGate(QString proc = QStringLiteral("/proc"),
+                              QStringList lockFolders = DeviceAccess::LockFolders())
+        : m_proc(std::move(proc)), m_lockFolders(std::move(lockFolders))
+    {
+    }
 
     void Refresh() override { m_descriptors.reset(); }
     // Its locks and lock files (DeviceAccess::LockHolder); for a device other
@@ -62,5 +75,6 @@ public:
 
 private:
     QString m_proc;
+    QStringList m_lockFolders;
     std::optional<OpenDescriptors> m_descriptors;
 };

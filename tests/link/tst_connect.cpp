@@ -379,7 +379,8 @@ private slots:
         rig.comm.ClearLog();
         form.cmdConnect->click();
         QCOMPARE(asking, QString("slider CYCLE |  | Comm1: | ON TRAD"));
-        QTRY_COMPARE(trace.Written().count("UNAVAILABLE Comm5 /dev/mem5 \"refused by the system (Permission denied)\""), 2);
+        const QString refused = "UNAVAILABLE Comm5 /dev/mem5 \"refused by the system (Permission denied)\"";
+        QTRY_COMPARE(trace.Written().count(refused), 2);
         VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 close1 open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 "
                             "close1 open16 16: 0.972 16:H 0.108 16:H 16:V 0.5 close16 open16 16:S");
         // "ON" is still shown, but the meter was put on its linear response.

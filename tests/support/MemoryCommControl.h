@@ -1,6 +1,7 @@
 #pragma once
-// An in-memory serial control for tests: sixteen numbered ports that are missing, available, held by another
-// program or refused by the system ("Permission denied"), an optional scripted device behind each, and a log of every open, close and write with its time.
+// An in-memory serial control for tests: sixteen numbered ports that are missing, available, held by another program
+// or refused by the system ("Permission denied"), an optional scripted device behind each, and a log of every open,
+// close and write with its time.
 #include "link/CommControl.h"
 
 #include <QElapsedTimer>
@@ -45,7 +46,13 @@ public:
         (seen ? m_slots.at(port).heldUntil : m_slots.at(port).unseenUntil) = Now() + seconds;
     }
     // Another device is plugged in under the port's name from now on, or (`atOpen`) just as the port next opens.
-    void Replug(int port, bool atOpen = false) { atOpen ? m_slots.at(port).replugAtOpen = true : ++m_slots.at(port).plugs; }
+    void Replug(int port, bool atOpen = false)
+    {
+        if (atOpen)
+            m_slots.at(port).replugAtOpen = true;
+        else
+            ++m_slots.at(port).plugs;
+    }
     // Device to program: into the receive buffer of the port open now.
     void Send(const QByteArray& bytes) { Deliver(bytes, m_port); }
     // The same as a real line delivers: there once `seconds` have passed, whether or not events are processed
