@@ -31,7 +31,7 @@ std::optional<DeviceAccess::Holder> SystemDeviceGate::Look(const QString& device
 {
     if (auto holder = DeviceAccess::LockHolder(device, m_proc, m_lockFolders))
         return holder;
-    if (OpenDescriptors::IsPseudoTerminal(device))
+    if (!OpenDescriptors::TellOfHolds(device, m_sysfs))
         return std::nullopt;
     if (!m_descriptors)
         m_descriptors = OpenDescriptors::Read(m_proc);

@@ -58,16 +58,17 @@ public:
 
 class SystemDeviceGate final : public DeviceGate {
 public:
-    // `proc`: where the system's process folders are; `lockFolders`: where lock files are.
+    // Where the system's process folders, lock files and sysfs are.
     explicit SystemDeviceGate(QString proc = QStringLiteral("/proc"),
-                              QStringList lockFolders = DeviceAccess::LockFolders())
-        : m_proc(std::move(proc)), m_lockFolders(std::move(lockFolders))
+                              QStringList lockFolders = DeviceAccess::LockFolders(),
+                              QString sysfs = QStringLiteral("/sys"))
+        : m_proc(std::move(proc)), m_lockFolders(std::move(lockFolders)), m_sysfs(std::move(sysfs))
     {
     }
 
     void Refresh() override { m_descriptors.reset(); }
-    // Its locks and lock files (DeviceAccess::LockHolder); for a device other
-    // than a pseudo-terminal, also the processes that have it open
+    // Its locks and lock files (DeviceAccess::LockHolder); for a terminal
+    // other than a pseudo-terminal, also the processes that have it open
     // (OpenDescriptors, read once after each Refresh).
     std::optional<DeviceAccess::Holder> Look(const QString& device) override;
     std::optional<QString> Refusal(const QString& device) override;
@@ -76,5 +77,6 @@ public:
 private:
     QString m_proc;
     QStringList m_lockFolders;
+    QString m_sysfs;
     std::optional<OpenDescriptors> m_descriptors;
 };

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -81,18 +82,23 @@ std::optional<DeviceAccess::Holder> OpenDescriptors::HolderOf(const QString& dev
     return std::nullopt;
 }
 
-bool OpenDescriptors::IsPseudoTerminal(const QString& device)
+bool OpenDescriptors::TellOfHolds(const QString& device, const QString& sysfs)
 {
 #ifdef Q_OS_LINUX
     const auto number = DeviceNumber(device);
     if (!number)
         return false;
-    const unsigned kind = major(static_cast<dev_t>(*number));
+    const dev_t id = static_cast<dev_t>(*number);
+    const unsigned kind = major(id);
     // The far ends of Unix 98 pseudo-terminals (136 to 143), of BSD ones (3),
     // and their multiplexer /dev/ptmx (5:2).
-    return (kind >= 136 && kind <= 143) || kind == 3 || *number == makedev(5, 2);
+    if ((kind >= 136 && kind <= 143) || kind == 3 || id == makedev(5, 2))
+        return false;
+    const QString subsystem = QStringLiteral("%1/dev/char/%2:%3/subsystem").arg(sysfs).arg(kind).arg(minor(id));
+    return QFileInfo(QFileInfo(subsystem).canonicalFilePath()).fileName() == QLatin1String("tty");
 #else
     Q_UNUSED(device);
+    Q_UNUSED(sysfs);
     return false;
 #endif
 }

@@ -27,9 +27,12 @@ public:
     // has it still; none when no other process has.
     std::optional<DeviceAccess::Holder> HolderOf(const QString& device) const;
 
-    // A pseudo-terminal: the program that made it keeps its far end open by
-    // design, so its open descriptors say nothing of a hold.
-    static bool IsPseudoTerminal(const QString& device);
+    // Whether the descriptors open on `device` tell of a hold: a terminal of
+    // the machine's (sysfs under `sysfs` puts it in the class tty), other than
+    // a pseudo-terminal, whose maker keeps its far end open by design (as the
+    // meter simulator does). Everything has /dev/null open, and that holds
+    // nothing.
+    static bool TellOfHolds(const QString& device, const QString& sysfs = QStringLiteral("/sys"));
 
 private:
     // Device numbers of the character devices open in process `pid`.

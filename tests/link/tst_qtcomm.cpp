@@ -299,13 +299,17 @@ private slots:
         QCOMPARE(watched->calls, (QStringList{"look", "open"}));
     }
 
-    // Who holds a device without any lock, as the open descriptors of the processes under a /proc of the test's own
-    // show it: read once per reading (until Refresh), the holder found looked at again when asked, this process's own
-    // descriptors and pseudo-terminals left out. Of several locks on a device, one with a process names the holder.
+    // Who holds a terminal without any lock, as the open descriptors of the processes under a /proc of the test's own
+    // show it (/dev/null, /dev/zero and /dev/full terminals by the word of a sysfs of its own): read once per reading
+    // (until Refresh), the holder found looked at again when asked, this process's own descriptors, pseudo-terminals
+    // and other devices left out. Of several locks on a device, one with a process names the holder.
     void holdersWithoutALock()
     {
-        QTemporaryDir proc;
+        QTemporaryDir proc, sys;
         Pty pty;
+        for (const char* number : {"1:3", "1:5", "1:7"})
+            QVERIFY(QDir().mkpath(sys.filePath("class/tty")) && QDir().mkpath(sys.filePath("dev/char/") + number) &&
+                    QFile::link(sys.filePath("class/tty"), sys.filePath("dev/char/") + number + "/subsystem"));
         const auto process = [&proc](qint64 pid, const QByteArray& name, const QString& fd, const QString& device) {
             QDir().mkpath(proc.filePath(QString("%1/fd").arg(pid)));
             QFile comm(proc.filePath(QString("%1/comm").arg(pid)));
@@ -315,9 +319,10 @@ private slots:
         QVERIFY(process(4242, "minicom", "3", "/dev/null") && process(4243, "sh", "0", "/dev/null") &&
                 process(QCoreApplication::applicationPid(), "tst_qtcomm", "5", "/dev/zero") &&
                 process(4242, "minicom", "4", pty.name));
-        SystemDeviceGate gate(proc.path(), {});
+        SystemDeviceGate gate(proc.path(), {}, sys.path());
         QCOMPARE(DeviceAccess::HeldByText(gate.Look("/dev/null")), "held by minicom, pid 4242");
         QVERIFY(!gate.Look("/dev/zero") && !gate.Look(pty.name));
+        QVERIFY(!SystemDeviceGate(proc.path(), {}).Look("/dev/null"));  // by the machine's sysfs, no terminal
         QVERIFY(process(4244, "cat", "1", "/dev/full") && !gate.Look("/dev/full"));  // opened since the reading
         gate.Refresh();
         QCOMPARE(DeviceAccess::HeldByText(gate.Look("/dev/full")), "held by cat, pid 4244");
