@@ -88,13 +88,9 @@ bool OpenDescriptors::TellOfHolds(const QString& device, const QString& sysfs)
     const auto number = DeviceNumber(device);
     if (!number)
         return false;
+    // Pseudo-terminals have no place among the machine's devices in sysfs.
     const dev_t id = static_cast<dev_t>(*number);
-    const unsigned kind = major(id);
-    // The far ends of Unix 98 pseudo-terminals (136 to 143), of BSD ones (3),
-    // and their multiplexer /dev/ptmx (5:2).
-    if ((kind >= 136 && kind <= 143) || kind == 3 || id == makedev(5, 2))
-        return false;
-    const QString subsystem = QStringLiteral("%1/dev/char/%2:%3/subsystem").arg(sysfs).arg(kind).arg(minor(id));
+    const QString subsystem = QStringLiteral("%1/dev/char/%2:%3/subsystem").arg(sysfs).arg(major(id)).arg(minor(id));
     return QFileInfo(QFileInfo(subsystem).canonicalFilePath()).fileName() == QLatin1String("tty");
 #else
     Q_UNUSED(device);
