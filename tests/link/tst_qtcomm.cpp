@@ -91,31 +91,17 @@ struct Watched : DeviceGate, TerminalIo {
     void DiscardOutput(int fd) override { Note("discard", fd); }
 };
 
-// A folder from which not even root may remove a file, for as long as this lives ("": none).
-struct Unremovable {
-    QByteArray path;
-    explicit Unremovable(const QString& folder) : path(folder.toLocal8Bit())
-    {
-        if (!path.isEmpty())
-            Immutable(true);
+// A folder from which (`on`) not even root may remove a file, or (off) as it was.
+void Unremovable(const QString& folder, bool on)
+{
+    const int fd = ::open(folder.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    if (::fchmod(fd, on ? 0555 : 0755) == 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
     }
-    ~Unremovable()
-    {
-        if (!path.isEmpty())
-            Immutable(false);
-    }
-    void Immutable(bool on) const
-    {
-        ::chmod(path.constData(), on ? 0555 : 0755);
-        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
-        int flags = 0;
-        if (::getuid() == 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        }
-        ::close(fd);
-    }
-};
+    ::close(fd);
+}
 
 }  // namespace
 
@@ -261,7 +247,8 @@ private slots:
                     lockFile.write(file == "BINARY" ? QByteArray(reinterpret_cast<const char*>(&pid), 4) : file) > 0);
             lockFile.close();
         }
-        const Unremovable rootsOwn(notOurs ? rootsFolder.path() : QString());
+        Unremovable(rootsFolder.path(), notOurs);
+        const auto removable = qScopeGuard([&rootsFolder] { Unremovable(rootsFolder.path(), false); });
         QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1"));
         QCOMPARE(comm.setPortOpen(true), held.isEmpty());
         QCOMPARE(comm.HeldBy() ? DeviceAccess::HeldByText(comm.HeldBy()) : comm.RefusedFor().value_or(""), held);
