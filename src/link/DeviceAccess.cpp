@@ -1,6 +1,5 @@
 #include "link/DeviceAccess.h"
 
-#include "link/OpenDescriptors.h"
 
 #include <QDir>
 #include <QFile>
@@ -241,14 +240,6 @@ std::optional<Holder> LockHolder(const QString& device, const QString& proc, con
     Q_UNUSED(lockFolders);
     return std::nullopt;
 #endif
-}
-
-std::optional<Holder> HolderOf(const QString& device, const QString& proc, const QStringList& lockFolders)
-{
-    if (auto holder = LockHolder(device, proc, lockFolders))
-        return holder;
-    // Otherwise the first other process that has it open.
-    return OpenDescriptors::Read(proc).HolderOf(device);
 }
 
 }  // namespace DeviceAccess

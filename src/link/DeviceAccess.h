@@ -54,10 +54,4 @@ std::optional<StaleLock> StaleLockOf(const QString& device, const QStringList& l
 std::optional<Holder> LockHolder(const QString& device, const QString& proc = QStringLiteral("/proc"),
                                  const QStringList& lockFolders = LockFolders());
 
-// Another process that holds `device`, to name it: the one with a lock on
-// it, or else one that has it open (this one's own descriptors aside); none
-// where /proc (under `proc`) does not show one.
-std::optional<Holder> HolderOf(const QString& device, const QString& proc = QStringLiteral("/proc"),
-                               const QStringList& lockFolders = LockFolders());
-
 }  // namespace DeviceAccess

@@ -18,13 +18,13 @@ DeviceGate::Opened DeviceGate::Refused(QSerialPort::SerialPortError error, const
     if (error != QSerialPort::PermissionError || !mayUse)
         return {false, false, error, {}};
 #ifdef Q_OS_UNIX
-    if (lockSeen || text == qt_error_string(EBUSY))
-        return {false, true, error, {}};
+    if (!lockSeen && (text == qt_error_string(EACCES) || text == qt_error_string(EPERM)))
+        return {false, false, error, QStringLiteral("refused by the system (%1)").arg(text)};
 #else
+    Q_UNUSED(text);
     Q_UNUSED(lockSeen);
-    return {false, true, error, {}};  // a COM port in use
 #endif
-    return {false, false, error, QStringLiteral("refused by the system (%1)").arg(text)};
+    return {false, true, error, {}};
 }
 
 std::optional<DeviceAccess::Holder> SystemDeviceGate::Look(const QString& device)

@@ -49,10 +49,10 @@ public:
     // What a refused open means, from QSerialPort's error and its text,
     // whether this user may read and write the device, and whether a lock
     // (or a lock file) on it shows now: QSerialPort says PermissionError for
-    // a lock file, an exclusive open and any other refusal alike. Only EBUSY
-    // is exclusive mode, and a lock seen now was taken since the look;
-    // anything else that refused a device this user may use is the system's
-    // own refusal (a security policy, a nodev mount).
+    // a lock file it could not take, an exclusive open (EBUSY) and the
+    // system's own refusal (EACCES, EPERM) alike. Only the last, of a device
+    // this user may use and nobody holds, is a refusal of the system's (a
+    // security policy, a nodev mount); the rest is another program's hold.
     static Opened Refused(QSerialPort::SerialPortError error, const QString& text, bool mayUse, bool lockSeen);
 };
 

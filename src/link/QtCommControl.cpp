@@ -251,9 +251,10 @@ bool QtCommControl::OpenDevice(const QString& real)
         return true;
     m_openError = opened.error;
     // Held in a way that shows only to an open (exclusive mode), or taken
-    // between the look and the open: busy all the same.
+    // between the look and the open: busy all the same, its holder named by
+    // a look where one shows.
     if (opened.busy)
-        m_heldBy = DeviceAccess::HolderOf(real).value_or(DeviceAccess::Holder{});
+        m_heldBy = m_gate->Look(real).value_or(DeviceAccess::Holder{});
     if (!opened.refusal.isEmpty())
         m_refusal = opened.refusal;
     return false;

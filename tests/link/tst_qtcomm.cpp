@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <thread>
 
 #include <linux/fs.h>
@@ -36,7 +37,7 @@ struct Comm1 : Pty {
 
 // Both ways the control reaches the device, each call noted: the look and the open, and the terminal's drain and
 // discard with whether the meter's 9600 baud was still in force. A drain takes drainMs (-1: 2 s, long after the output
-// was thrown away; -2: until the test ends), a full output queue takes nothing, and afterLook runs after the look.
+// was thrown away; -2: until the test ends), a full output queue takes nothing, and afterLook runs after the next look.
 struct Watched : DeviceGate, TerminalIo {
     SystemDeviceGate gate;
     SystemTerminalIo io;
@@ -60,7 +61,7 @@ struct Watched : DeviceGate, TerminalIo {
         Note("look");
         const auto holder = gate.Look(device);
         if (afterLook)
-            afterLook();
+            std::exchange(afterLook, nullptr)();
         return holder;
     }
     std::optional<QString> Refusal(const QString& device) override { return gate.Refusal(device); }
@@ -190,18 +191,19 @@ private slots:
             QTest::newRow(lock) << lock << QByteArray() << 0 << "look" << self;
         QTest::newRow("none") << "none" << QByteArray() << 0 << drained << "";
         QTest::newRow("OFD lock") << "OFD lock" << QByteArray() << 0 << "look" << other;
-        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << 0 << "look open" << other;
+        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << 0 << "look open look" << other;
         QTest::newRow("uucp lock file") << "lock file" << QByteArray("      PID\n") << 0 << "look" << self;
         QTest::newRow("QLockFile lock file") << "lock file" << QByteArray("PID\nqz\nhost\n") << 0 << "look" << self;
         QTest::newRow("binary lock file") << "lock file" << QByteArray("BINARY") << 0 << "look" << self;
         QTest::newRow("lock file, no newline") << "lock file" << QByteArray("PID") << 0 << "look" << self;
         QTest::newRow("dead lock file") << "lock file" << QByteArray("4194305\n") << 0 << drained << "";  // no such pid
-        // Taken between the look and the open: the open's own flock finds it.
-        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << 0 << "look open" << self;
+        // Taken between the look and the open: the open's own locks find it, and a look then names the holder.
+        const QString lookOpenLook = "look open look";
+        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << 0 << lookOpenLook << self;
         // (Closing our port drops this process's POSIX lock too: the holder goes unnamed.)
-        QTest::newRow("POSIX lock after the look") << "POSIX lock after the look" << QByteArray() << 0 << "look open"
+        QTest::newRow("POSIX lock after the look") << "POSIX lock after the look" << QByteArray() << 0 << lookOpenLook
                                                    << other;
-        QTest::newRow("OFD lock after the look") << "OFD lock after the look" << QByteArray() << 0 << "look open"
+        QTest::newRow("OFD lock after the look") << "OFD lock after the look" << QByteArray() << 0 << lookOpenLook
                                                  << other;
         // Root's, left by a killed sudo run: not ours to remove, and so in the way, though nobody holds the device.
         QTest::newRow("stale lock file") << "stale lock file" << QByteArray("4194305\n") << 0 << "look" << stale;
@@ -414,15 +416,17 @@ private slots:
         inTheWay.refusal = DeviceAccess::StaleLock{lockFile, 4242}.Text();
         QCOMPARE(line(inTheWay), at + "stale lock file " + lockFile + " (pid 4242 has ended): sudo rm " + lockFile);
 
-        // A refused open: busy only for exclusive mode (EBUSY) or a lock seen now; else the system's refusal.
+        // A refused open: the system's refusal (EACCES) where no lock shows; busy for exclusive mode (EBUSY), a lock
+        // file Qt could not take, a lock seen now.
         const auto refusedAs = [](const QString& text, bool mayUse, bool lockSeen) {
             const auto opened = DeviceGate::Refused(QSerialPort::PermissionError, text, mayUse, lockSeen);
             return opened.busy ? "busy" : opened.refusal;
         };
         QCOMPARE(refusedAs(qt_error_string(EBUSY), true, false), "busy");
-        QCOMPARE(refusedAs("Permission denied", true, true), "busy");
-        QCOMPARE(refusedAs("Permission denied", true, false), "refused by the system (Permission denied)");
-        QCOMPARE(refusedAs("Permission denied", false, false), "");
+        QCOMPARE(refusedAs("Permission error while locking the device", true, false), "busy");
+        QCOMPARE(refusedAs(qt_error_string(EACCES), true, true), "busy");
+        QCOMPARE(refusedAs(qt_error_string(EACCES), true, false), "refused by the system (Permission denied)");
+        QCOMPARE(refusedAs(qt_error_string(EACCES), false, false), "");
     }
 
     // What sysfs tells without opening anything: the machine's serial ports (a built-in 8250 port only with a UART
