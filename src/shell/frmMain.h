@@ -85,8 +85,9 @@ public:
     void cmdConnect_Click();
     void Comm1_DeviceLost();  // the connected meter's port stopped working
     // Com_Open for the search and the connection: a port another program
-    // holds gets one grace of up to 100 ms to be let go; false when it is
-    // still held then (skipped, noted as busy, nothing sent).
+    // holds gets one grace of 100 ms to be let go (looked at, and opened
+    // while no lock shows, every 10 ms); false when it is still held then
+    // (skipped, noted as busy, nothing sent).
     bool Open_Unless_Held();
     // The meter's port closed and opened afresh for the connection: false
     // when it is held or no longer the device that answered (then the
