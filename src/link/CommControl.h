@@ -73,6 +73,13 @@ public:
     // than because the device is gone or unusable; cleared by the next open
     // and by a new port number.
     virtual std::optional<DeviceAccess::Holder> HeldBy() const { return std::nullopt; }
+    // Why the last setPortOpen(true) was refused where nobody holds the
+    // device and this user may use it: "stale lock file ...", "refused by
+    // the system (...)". Cleared as HeldBy is.
+    virtual std::optional<QString> RefusedFor() const { return std::nullopt; }
+    // Whether the last setPortOpen(true) went as far as opening the device,
+    // rather than stopping at the look (a hold or a stale lock file seen).
+    virtual bool OpenTried() const { return true; }
     // Which device Comm CommPort() reaches: the open device while the port
     // is open, else whatever its name leads to now. Another device under the
     // same name (an adapter plugged in where the meter's was) reads

@@ -1,8 +1,6 @@
 #include "link/DeviceAccess.h"
 
-#include "link/PortMap.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,16 +56,17 @@ std::vector<gid_t> GroupsOfAccount()
     return groups;
 }
 
-QString NameOf(const QString& proc, qint64 pid)
+#endif
+
+}  // namespace
+
+QString NameOf(qint64 pid, const QString& proc)
 {
     QFile comm(QStringLiteral("%1/%2/comm").arg(proc).arg(pid));
     if (!comm.open(QIODevice::ReadOnly))
         return {};
     return QString::fromLocal8Bit(comm.readAll()).trimmed();
 }
-#endif
-
-}  // namespace
 
 std::optional<Group> GroupOf(const QString& device)
 {
@@ -107,7 +106,10 @@ namespace {
 #ifdef Q_OS_UNIX
 // A lock on the file /proc/locks names by device and inode: "1: FLOCK  ADVISORY
 // WRITE 4242 00:18:7 0 EOF" (POSIX and OFDLCK alike; "1: -> FLOCK ..." is a
-// process waiting for it, which holds nothing yet).
+// process waiting for it, which holds nothing yet). Of several locks on the
+// device, one whose process the system shows names the holder: an instance of
+// this program holds an flock and an open-file-description lock, which shows
+// no process (-1).
 std::optional<Holder> LockOnDevice(const struct stat& status, const QString& proc)
 {
     QFile locks(proc + QStringLiteral("/locks"));
@@ -116,6 +118,7 @@ std::optional<Holder> LockOnDevice(const struct stat& status, const QString& pro
     const QString file = QString::asprintf("%02x:%02x:%llu", major(status.st_dev), minor(status.st_dev),
                                            static_cast<unsigned long long>(status.st_ino));
     static const QRegularExpression space(QStringLiteral("\\s+"));
+    std::optional<Holder> holder;
     for (const QString& line : QString::fromLatin1(locks.readAll()).split('\n')) {
         const QStringList fields = line.split(space, Qt::SkipEmptyParts);
         if (fields.size() < 6 || fields.at(5) != file)
@@ -124,12 +127,12 @@ std::optional<Holder> LockOnDevice(const struct stat& status, const QString& pro
         if (kind != QLatin1String("FLOCK") && kind != QLatin1String("POSIX") && kind != QLatin1String("OFDLCK"))
             continue;
         const qint64 pid = fields.at(4).toLongLong();
+        if (pid > 0)
+            return Holder{NameOf(pid, proc), pid};
         // 0: a holder outside this process's view; -1: an open-file-description lock.
-        if (pid <= 0)
-            return Holder{};
-        return Holder{NameOf(proc, pid), pid};
+        holder = Holder{};
     }
-    return std::nullopt;
+    return holder;
 }
 
 // The process a lock file names: "  4242" as uucp writes it, "4242\napp\nhost"
@@ -148,29 +151,79 @@ qint64 LockFilePid(const QByteArray& content)
     return 0;
 }
 
-// A lock file for `device` whose process is alive.
-std::optional<Holder> LockFileOf(const QString& device, const QString& proc, const QStringList& folders)
+// The name serial programs lock `device` by: "/dev/ttyUSB0" is locked as
+// LCK..ttyUSB0, "/dev/pts/3" as LCK..pts_3.
+QString LockName(const QString& device)
 {
-    // "/dev/ttyUSB0" is locked as LCK..ttyUSB0, "/dev/pts/3" as LCK..pts_3.
     QString name = QFileInfo(device).canonicalFilePath();
     if (name.isEmpty())
         name = device;
     name = name.startsWith(QLatin1String("/dev/")) ? name.mid(5) : QFileInfo(name).fileName();
-    name.replace('/', '_');
+    return QStringLiteral("LCK..") + name.replace('/', '_');
+}
+
+bool Alive(qint64 pid)
+{
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// A lock file for `device` whose process is alive.
+std::optional<Holder> LockFileOf(const QString& device, const QString& proc, const QStringList& folders)
+{
     for (const QString& folder : folders) {
-        QFile file(QStringLiteral("%1/LCK..%2").arg(folder, name));
+        QFile file(folder + '/' + LockName(device));
         if (!file.open(QIODevice::ReadOnly))
             continue;
         const qint64 pid = LockFilePid(file.read(256));
         // A lock file left behind by a process that has ended holds nothing.
-        if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
-            return Holder{NameOf(proc, pid), pid};
+        if (pid > 0 && Alive(pid))
+            return Holder{NameOf(pid, proc), pid};
     }
     return std::nullopt;
+}
+
+// Whether this user may remove `file` from its folder.
+bool MayRemove(const QString& file)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    struct stat dir {};
+    struct stat own {};
+    if (::access(folder.constData(), W_OK | X_OK) != 0 || ::stat(folder.constData(), &dir) != 0 ||
+        ::lstat(QFile::encodeName(file).constData(), &own) != 0)
+        return false;
+    // In a sticky folder (/tmp, /run/lock) only the file's owner, the
+    // folder's owner or root may.
+    const uid_t user = ::geteuid();
+    return !(dir.st_mode & S_ISVTX) || user == 0 || own.st_uid == user || dir.st_uid == user;
 }
 #endif
 
 }  // namespace
+
+QString StaleLock::Text() const
+{
+    return QStringLiteral("stale lock file %1 (pid %2 has ended): sudo rm %1").arg(file).arg(pid);
+}
+
+std::optional<StaleLock> StaleLockOf(const QString& device, const QStringList& lockFolders)
+{
+#ifdef Q_OS_UNIX
+    for (const QString& folder : lockFolders) {
+        const QString path = folder + '/' + LockName(device);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const qint64 pid = LockFilePid(file.read(256));
+        // A live one is a hold; one that this user may remove, the open removes.
+        if (pid > 0 && !Alive(pid) && !MayRemove(path))
+            return StaleLock{path, pid};
+    }
+#else
+    Q_UNUSED(device);
+    Q_UNUSED(lockFolders);
+#endif
+    return std::nullopt;
+}
 
 std::optional<Holder> LockHolder(const QString& device, const QString& proc, const QStringList& lockFolders)
 {
@@ -187,34 +240,6 @@ std::optional<Holder> LockHolder(const QString& device, const QString& proc, con
     Q_UNUSED(lockFolders);
     return std::nullopt;
 #endif
-}
-
-std::optional<Holder> HolderOf(const QString& device, const QString& proc, const QStringList& lockFolders)
-{
-    if (auto holder = LockHolder(device, proc, lockFolders))
-        return holder;
-#ifdef Q_OS_UNIX
-    // Otherwise the first other process that has it open.
-    const QString key = PortMap::DeviceKey(device);
-    if (key.isEmpty())
-        return std::nullopt;
-    const qint64 self = QCoreApplication::applicationPid();
-    const QStringList pids = QDir(proc).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
-    std::vector<qint64> numbers;
-    for (const QString& pid : pids)
-        numbers.push_back(pid.toLongLong());
-    std::sort(numbers.begin(), numbers.end());
-    for (const qint64 pid : numbers) {
-        if (pid == self)
-            continue;
-        const QDir fds(QStringLiteral("%1/%2/fd").arg(proc).arg(pid));
-        for (const QString& fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
-            if (PortMap::DeviceKey(fds.filePath(fd)) == key)
-                return Holder{NameOf(proc, pid), pid};
-        }
-    }
-#endif
-    return std::nullopt;
 }
 
 }  // namespace DeviceAccess

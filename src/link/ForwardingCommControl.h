@@ -29,6 +29,8 @@ public:
     bool DeviceLost() const override { return m_line.DeviceLost(); }
     std::optional<DeviceAccess::Holder> LookForHolder() override { return m_line.LookForHolder(); }
     std::optional<DeviceAccess::Holder> HeldBy() const override { return m_line.HeldBy(); }
+    std::optional<QString> RefusedFor() const override { return m_line.RefusedFor(); }
+    bool OpenTried() const override { return m_line.OpenTried(); }
     QString Identity() const override { return m_line.Identity(); }
 
 protected:

@@ -199,6 +199,11 @@ void LineTrace::Skipped(int comm, const QString& device, const QString& reason)
     Write("SKIPPED", Port(comm, device) + ' ' + Quote(reason.toUtf8()));
 }
 
+void LineTrace::Unavailable(int comm, const QString& device, const QString& reason)
+{
+    Write("UNAVAILABLE", Port(comm, device) + ' ' + Quote(reason.toUtf8()));
+}
+
 void LineTrace::Sent(double at, const QByteArray& frame)
 {
     Write(at, "TX", Quote(frame));

@@ -13,6 +13,7 @@
 //                                         with the system log
 //   OPEN Comm1 /dev/ttyUSB0               a port was opened (the probe's too)
 //   OPEN-FAILED Comm2 /dev/ttyUSB1        a port with a device would not open
+//                                         (not for one only looked at, or busy)
 //   CLOSE Comm1 /dev/ttyUSB0              a port was closed
 //   TX "H\r"                              a frame the device took
 //   TX-FAILED "R\r" device lost            a frame the device did not take, and why
@@ -24,6 +25,9 @@
 //   BUSY Comm2 /dev/pts/4 held by picocom, pid 4242
 //                                         a search passed a port another
 //                                         program held (not opened)
+//   UNAVAILABLE Comm2 /dev/ttyUSB0 "refused by the system (Permission denied)"
+//                                         a search passed a port refused at
+//                                         its probe though nobody held it
 //   SKIPPED Comm2 /dev/ttyUSB0 "another device has this name now"
 //                                         a port that answered, not connected
 //   IDENTITY Comm1 serial="QZ1234" firmware="1.05"   a meter was recognised
@@ -88,6 +92,7 @@ public:
     void Lost(int comm, const QString& device);
     void Busy(int comm, const QString& device, const DeviceAccess::Holder& holder);
     void Skipped(int comm, const QString& device, const QString& reason);
+    void Unavailable(int comm, const QString& device, const QString& reason);
     void Sent(double at, const QByteArray& frame);
     void Dropped(double at, const QByteArray& frame);
     void Failed(double at, const QByteArray& frame, const QString& reason);

@@ -45,9 +45,11 @@ Usability Classify(const Facts& facts)
         return Usability::PermissionDenied;
     if (facts.opened)
         return Usability::Ok;
+    if (facts.refusal)
+        return Usability::Refused;
     switch (facts.openError) {
     case QSerialPort::PermissionError:
-        // This user may use it, so a lock file or an exclusive open stands in the way.
+        // This user may use it, so another program's hold stands in the way.
         return Usability::Busy;
     case QSerialPort::DeviceNotFoundError:
         return Usability::Missing;  // gone since it was looked at
@@ -95,6 +97,8 @@ QString Text(const Facts& facts)
         return QStringLiteral("ok");
     case Usability::Busy:
         return QStringLiteral("busy (%1)").arg(DeviceAccess::HeldByText(facts.holder));
+    case Usability::Refused:
+        return *facts.refusal;
     case Usability::PermissionDenied:
         return Remedy(facts.group);
     case Usability::NotSerial:
@@ -192,6 +196,7 @@ int Print(QtCommControl& comm, const LineWriter& write)
         if (facts.kind == Facts::Kind::CharacterDevice && facts.permitted) {
             facts.opened = comm.setPortOpen(true);
             facts.openError = comm.OpenError();
+            facts.refusal = comm.RefusedFor();
             comm.setPortOpen(false);
         }
         const Usability usability = Classify(facts);

@@ -6,6 +6,8 @@
 //       also /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
 //       also /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0
 //   Comm2: /dev/pts/4: busy (held by picocom, pid 4242)
+//   Comm6: /dev/ttyUSB2: stale lock file /var/lock/LCK..ttyUSB2 (pid 4242 has ended): sudo rm /var/lock/LCK..ttyUSB2
+//   Comm7: /dev/ttyS0 (driver serial): refused by the system (Permission denied)
 //   Comm3: /tmp/notes.txt: not a serial device
 //   Comm4: /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: same device as Comm1
 //   Comm5: /dev/ttyUSB1 (...): permission denied (it belongs to the group uucp: sudo usermod -aG uucp $USER, ...)
@@ -34,7 +36,7 @@ class QtCommControl;
 
 namespace PortReport {
 
-enum class Usability { Ok, Busy, PermissionDenied, NotSerial, Missing };
+enum class Usability { Ok, Busy, Refused, PermissionDenied, NotSerial, Missing };
 
 // What is known of one device.
 struct Facts {
@@ -48,6 +50,8 @@ struct Facts {
     std::optional<DeviceAccess::Group> group;
     // A busy device: who holds it, where the system shows that.
     std::optional<DeviceAccess::Holder> holder;
+    // A device refused though nobody holds it: why ("refused by the system (...)").
+    std::optional<QString> refusal;
 };
 
 // What the system knows of a device (all empty for a pseudo-terminal).
@@ -62,7 +66,7 @@ struct SystemInfo {
 };
 
 Usability Classify(const Facts& facts);
-// "ok", "busy (held by picocom, pid 4242)", "permission denied (the remedy)", ...
+// "ok", "busy (held by picocom, pid 4242)", "stale lock file ...", "permission denied (the remedy)", ...
 QString Text(const Facts& facts);
 // The report's lines for one device, without the last line end.
 QString Line(int comm, const QString& device, const SystemInfo& info, const Facts& facts);

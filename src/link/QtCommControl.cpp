@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,6 +38,48 @@ bool MeansGone(int error)
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 #endif
+
+// The drains running, at most one per device (by device number).
+namespace Drains {
+
+struct Outcome {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool drained = false;
+    int error = 0;
+};
+
+std::mutex mutex;
+std::map<quint64, std::shared_ptr<Outcome>> running;
+
+// The drain of `device` running now, or a new one to start (then true).
+std::pair<std::shared_ptr<Outcome>, bool> Join(const std::optional<quint64>& device)
+{
+    if (!device)
+        return {std::make_shared<Outcome>(), true};
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::shared_ptr<Outcome>& drain = running[*device];
+    if (drain)
+        return {drain, false};
+    drain = std::make_shared<Outcome>();
+    return {drain, true};
+}
+
+void Finish(const std::optional<quint64>& device, Outcome& outcome, bool drained, int error)
+{
+    if (device) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        running.erase(*device);
+    }
+    const std::lock_guard<std::mutex> lock(outcome.mutex);
+    outcome.finished = true;
+    outcome.drained = drained;
+    outcome.error = error;
+    outcome.done.notify_all();
+}
+
+}  // namespace Drains
 
 }  // namespace
 
@@ -57,6 +101,7 @@ QtCommControl::~QtCommControl()
 void QtCommControl::RescanPorts()
 {
     m_map = PortMap::Read(m_source);
+    m_gate->Refresh();
 }
 
 const PortMap& QtCommControl::Ports()
@@ -71,6 +116,7 @@ bool QtCommControl::setCommPort(int port)
     if (m_open || port < 1 || port > PortMap::Count)
         return false;
     m_heldBy.reset();
+    m_refusal.reset();
     m_port = port;
     m_device = Ports().Device(port);
     // A second name for a device an earlier number already reaches is no
@@ -138,6 +184,8 @@ bool QtCommControl::setPortOpen(bool open)
     if (m_open)
         return false;
     m_heldBy.reset();
+    m_refusal.reset();
+    m_openTried = false;
     if (m_device.isEmpty())
         return false;
 
@@ -153,6 +201,12 @@ bool QtCommControl::setPortOpen(bool open)
         m_openError = QSerialPort::PermissionError;
         return false;
     }
+    m_refusal = m_gate->Refusal(real);
+    if (m_refusal) {
+        m_openError = QSerialPort::PermissionError;
+        return false;
+    }
+    m_openTried = true;
     m_serial.setPortName(real);
     m_serial.setBaudRate(m_line.baudRate);
     m_serial.setParity(m_line.parity);
@@ -197,9 +251,12 @@ bool QtCommControl::OpenDevice(const QString& real)
         return true;
     m_openError = opened.error;
     // Held in a way that shows only to an open (exclusive mode), or taken
-    // between the look and the open: busy all the same.
+    // between the look and the open: busy all the same, its holder named by
+    // a look where one shows.
     if (opened.busy)
-        m_heldBy = DeviceAccess::HolderOf(real).value_or(DeviceAccess::Holder{});
+        m_heldBy = m_gate->Look(real).value_or(DeviceAccess::Holder{});
+    if (!opened.refusal.isEmpty())
+        m_refusal = opened.refusal;
     return false;
 }
 
@@ -235,30 +292,28 @@ void QtCommControl::DrainOutput()
     const int fd = static_cast<int>(m_serial.handle());
     // tcdrain cannot be told how long to try, so it runs on a thread of its
     // own, on a copy of the descriptor that stays valid however long the
-    // device takes; this thread waits for it at most DrainBoundMs.
-    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
-        m_io->DiscardOutput(fd);
-        return;
+    // device takes; this thread waits for it at most DrainBoundMs. A device
+    // that never drains keeps that thread and its copy until it hangs up, so
+    // each device has at most one drain running: a close that finds one
+    // waits for that one instead (it drains the same output queue).
+    struct stat status {};
+    const std::optional<quint64> device =
+        ::fstat(fd, &status) == 0 ? std::optional<quint64>(status.st_rdev) : std::nullopt;
+    auto [outcome, started] = Drains::Join(device);
+    if (started) {
+        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) {
+            Drains::Finish(device, *outcome, false, errno);
+            m_io->DiscardOutput(fd);
+            return;
+        }
+        std::thread([io = m_io, copy, outcome, device] {
+            int error = 0;
+            const bool drained = io->Drain(copy, error);
+            ::close(copy);
+            Drains::Finish(device, *outcome, drained, error);
+        }).detach();
     }
-    struct Outcome {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-        bool drained = false;
-        int error = 0;
-    };
-    auto outcome = std::make_shared<Outcome>();
-    std::thread([io = m_io, copy, outcome] {
-        int error = 0;
-        const bool drained = io->Drain(copy, error);
-        ::close(copy);
-        const std::lock_guard<std::mutex> lock(outcome->mutex);
-        outcome->finished = true;
-        outcome->drained = drained;
-        outcome->error = error;
-        outcome->done.notify_all();
-    }).detach();
 
     std::unique_lock<std::mutex> lock(outcome->mutex);
     outcome->done.wait_for(lock, std::chrono::milliseconds(DrainBoundMs), [&] { return outcome->finished; });
@@ -269,7 +324,7 @@ void QtCommControl::DrainOutput()
         lock.unlock();
         m_io->DiscardOutput(fd);
         LetGo(fd);
-    } else if (!outcome->drained && MeansGone(outcome->error)) {
+    } else if (started && !outcome->drained && MeansGone(outcome->error)) {
         m_lost = true;
     }
 #endif
@@ -279,10 +334,14 @@ void QtCommControl::LetGo(int fd)
 {
 #ifdef Q_OS_UNIX
     // The drain's copy of the descriptor stays open until its tcdrain
-    // returns, and with it the open file description that holds our flock:
+    // returns, and with it the open file description that holds our locks:
     // unlocked here, the device is free for our own next open and for other
     // programs as soon as the close returns, not when the device drains.
     ::flock(fd, LOCK_UN);
+    struct flock whole {};
+    whole.l_type = F_UNLCK;
+    whole.l_whence = SEEK_SET;
+    ::fcntl(fd, F_OFD_SETLK, &whole);
     ::ioctl(fd, TIOCNXCL);
 #else
     Q_UNUSED(fd);

@@ -5,11 +5,14 @@
 // settings, buffer size, flow control and RTS are kept while the port is
 // closed and applied when it opens. A port that another program holds fails
 // to open: whether it holds the device by a lock file, by its exclusive mode
-// (TIOCEXCL, which keeps out even root here), or by an flock as picocom, tio
-// and pyserial take one. This control takes all three while the port is open.
-// Locks and lock files are looked for before the device is opened, through
-// the DeviceGate, so a device held that way is never opened at all: its
-// holder's modem lines and line settings stay as they are.
+// (TIOCEXCL, which keeps out even root here), by an flock as picocom, tio and
+// pyserial take one, by a POSIX or open-file-description lock, or (a device
+// other than a pseudo-terminal) merely has it open. This control takes a lock
+// file, exclusive mode, an flock and an open-file-description lock while the
+// port is open. Holds are looked for before the device is opened, through
+// the DeviceGate, so a device held that way is not opened at all: its
+// holder's modem lines and line settings stay as they are; a lock taken
+// after the look is found right after the open, before any byte.
 //
 // Frames are written straight into the system's output queue on the device's
 // descriptor before Output returns, whatever has arrived meanwhile: nothing
@@ -67,6 +70,8 @@ public:
     bool DeviceLost() const override { return m_lost; }
     std::optional<DeviceAccess::Holder> LookForHolder() override;
     std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
+    std::optional<QString> RefusedFor() const override { return m_refusal; }
+    bool OpenTried() const override { return m_openTried; }
     QString Identity() const override;
     // The reading the numbers are mapped from (read now if there is none yet).
     const PortMap& Ports();
@@ -115,6 +120,8 @@ private:
     QByteArray m_received;
     QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
     std::optional<DeviceAccess::Holder> m_heldBy;
+    std::optional<QString> m_refusal;
+    bool m_openTried = false;
     QString m_openedIdentity;  // of the device the port has open
     std::function<void()> m_lostHandler;
 };

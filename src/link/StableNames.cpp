@@ -32,8 +32,17 @@ QString DriverOf(const QString& device, const QString& sysfs)
     const QString name = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
     if (name.isEmpty())
         return {};
-    const QFileInfo driver(QStringLiteral("%1/class/tty/%2/device/driver").arg(sysfs, name));
-    return driver.exists() ? QFileInfo(driver.canonicalFilePath()).fileName() : QString();
+    const QString root = QFileInfo(sysfs).canonicalFilePath();
+    const QString tty = QFileInfo(QStringLiteral("%1/class/tty/%2/device").arg(sysfs, name)).canonicalFilePath();
+    // Since Linux 6.5 a serial-core terminal hangs under a port device and a
+    // controller device of the core's own ("port", "ctrl"); the driver that
+    // serves it is the first one above them.
+    for (QString at = tty; !tty.isEmpty() && at.startsWith(root + '/'); at = QFileInfo(at).path()) {
+        const QString driver = QFileInfo(QFileInfo(at + QStringLiteral("/driver")).canonicalFilePath()).fileName();
+        if (!driver.isEmpty() && driver != QLatin1String("port") && driver != QLatin1String("ctrl"))
+            return driver;
+    }
+    return {};
 }
 
 }  // namespace StableNames

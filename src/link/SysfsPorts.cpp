@@ -33,9 +33,11 @@ QList<PortMap::SystemPort> Read(const QString& sysfs, const QString& dev)
         const QString device = QFileInfo(tty + QStringLiteral("/device")).canonicalFilePath();
         if (device.isEmpty())
             continue;  // a virtual terminal
-        const QString driver = QFileInfo(QFileInfo(device + QStringLiteral("/driver")).canonicalFilePath()).fileName();
-        // The 8250 driver registers every port it might have, fitted or not.
-        if (driver == QLatin1String("serial8250") && Attribute(tty, "type").toInt() == 0)
+        // The serial core registers every slot its drivers might have, fitted
+        // or not; an unfitted one has the type 0. USB and CDC-ACM terminals
+        // have no type at all.
+        const QString type = Attribute(tty, "type");
+        if (!type.isEmpty() && type.toInt() == 0)
             continue;
         PortMap::SystemPort port;
         port.location = dev + '/' + name;

@@ -26,7 +26,9 @@ bool TracingCommControl::setPortOpen(bool open)
             m_lossNoted = false;
             m_trace.Opened(m_line.CommPort(), m_line.DevicePath());
         }
-        else if (!wasOpen && !m_line.DevicePath().isEmpty())
+        // A port only looked at, or found busy, was not refused by its
+        // device: a search that passes it by says so (BUSY).
+        else if (!wasOpen && !m_line.DevicePath().isEmpty() && m_line.OpenTried() && !m_line.HeldBy())
             m_trace.OpenFailed(m_line.CommPort(), m_line.DevicePath());
         return result;
     }

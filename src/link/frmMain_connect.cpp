@@ -66,8 +66,10 @@ void frmMain::cmdConnect_Click()
             for (int16_t i = 1; i <= 16 && !found; ++i) {
                 // A port another program held at the probe is looked at
                 // too: the hold may have been brief.
-                if (!PortAvailable[i] && !PortHeld[i])
+                if (!PortAvailable[i] && !PortHeld[i]) {
+                    Note_Unavailable(i);
                     continue;
+                }
                 SavedPort = i;
                 PortNumber = i;
                 // The connection is a fresh open of the meter's port; a

@@ -4,8 +4,10 @@
 // reaches it is not a vanished port and no reason to end the program: it
 // gets one short grace, in case the hold was only another instance's probe
 // (microseconds on a pseudo-terminal, tens of milliseconds on a USB
-// adapter), and is otherwise passed by without a byte. The connection is
-// made only on the very device that answered.
+// adapter), and is otherwise passed by without a byte. The whole grace is
+// given even when a look sees no lock, since an open may still find a hold
+// that shows to nothing else (exclusive mode). The connection is made only
+// on the very device that answered.
 #include "shell/frmMain.h"
 
 #include "link/CommControl.h"
@@ -24,7 +26,8 @@ using namespace qzGlobals;
 namespace {
 
 // The grace: the port is looked at again every GraceStep seconds for up to
-// GraceSeconds, with window events handled in between.
+// GraceSeconds, with window events handled in between, and opened whenever
+// no lock is seen.
 constexpr double GraceStep = 0.010;
 constexpr double GraceSeconds = 0.100;
 
@@ -37,18 +40,23 @@ bool frmMain::Open_Unless_Held()
     // Opened, or failed for a reason of its own (that has been said).
     if (comm.PortOpen() || !comm.HeldBy())
         return true;
-    // Looking touches nothing: only once the hold has ended is it opened again.
+    // Looking touches nothing: only while no hold shows is it opened again.
+    DeviceAccess::Holder holder = *comm.HeldBy();
     Clock& clock = *platform().clock;
     const double start = clock.Timer();
     for (double left = GraceSeconds; left > 0; left = GraceSeconds - Delays::Since(start, clock.Timer())) {
         TDelay(std::min(GraceStep, left) / Delays::Tick);
-        if (!comm.LookForHolder())
-            break;
+        if (const auto looked = comm.LookForHolder()) {
+            holder = *looked;
+            continue;
+        }
+        Com_Open();
+        // Opened, or failed for a reason of its own (said by Com_Open).
+        if (comm.PortOpen() || !comm.HeldBy())
+            return true;
+        holder = *comm.HeldBy();
     }
-    Com_Open();
-    if (comm.PortOpen() || !comm.HeldBy())
-        return true;
-    Note_Busy(*comm.HeldBy());
+    Note_Busy(holder);
     return false;
 }
 
@@ -61,7 +69,9 @@ bool frmMain::Reach_Meter()
     Com_Close();
     const QString named = Comm1().Identity();
     bool reached = false;
-    if (named != answered) {
+    // A name that leads nowhere now goes on to the open, which fails as for
+    // any port that vanished (Com_Open says so, and the program ends).
+    if (!named.isEmpty() && named != answered) {
         // Unplugged, and something else plugged in under its name meanwhile.
         Note_Skipped(QStringLiteral("another device has this name now"));
     } else if (Open_Unless_Held()) {
@@ -88,6 +98,18 @@ void frmMain::Note_Busy(const DeviceAccess::Holder& holder)
         trace->Busy(PortNumber, device, holder);
     if (SearchLog* log = platform().searchLog)
         log->Busy(PortNumber, device, holder);
+}
+
+void frmMain::Note_Unavailable(int port)
+{
+    const Refused& refused = m_refused[port];
+    // A port with no device, or one this user may not use, passes silently.
+    if (refused.reason.isEmpty())
+        return;
+    if (LineTrace* trace = platform().trace)
+        trace->Unavailable(port, refused.device, refused.reason);
+    if (SearchLog* log = platform().searchLog)
+        log->Unavailable(port, refused.device, refused.reason);
 }
 
 void frmMain::Note_Skipped(const QString& reason)

@@ -30,6 +30,7 @@ void frmMain::Init_Ports()
     for (int i = 1; i <= 16; ++i) {
         PortAvailable[i] = true;
         PortHeld[i] = false;
+        m_refused[i] = {};
         // Each step is tried even when the one before failed, as a trapped
         // error would let it: the port counts only if all three work.
         const bool numbered = comm.setCommPort(i);
@@ -39,6 +40,8 @@ void frmMain::Init_Ports()
             PortAvailable[i] = false;
             // Another program's: left alone (not even opened), but there.
             PortHeld[i] = numbered && comm.HeldBy().has_value();
+            if (numbered && comm.RefusedFor())
+                m_refused[i] = {comm.DevicePath(), *comm.RefusedFor()};
         }
         if (!comm.setPortOpen(false))
             PortAvailable[i] = false;

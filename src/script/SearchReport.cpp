@@ -15,7 +15,17 @@ void SearchReport::Busy(int comm, const QString& device, const DeviceAccess::Hol
 
 void SearchReport::Skipped(int comm, const QString& device, const QString& reason)
 {
-    m_report.Event(QStringLiteral("skipped"), {EventReport::Bare("port", QStringLiteral("Comm%1").arg(comm)),
-                                               EventReport::Bare("device", device),
-                                               EventReport::Named("reason", reason, EventReport::Field::Kind::Quoted)});
+    Passed(QStringLiteral("skipped"), comm, device, reason);
+}
+
+void SearchReport::Unavailable(int comm, const QString& device, const QString& reason)
+{
+    Passed(QStringLiteral("unavailable"), comm, device, reason);
+}
+
+void SearchReport::Passed(const QString& event, int comm, const QString& device, const QString& reason)
+{
+    m_report.Event(event, {EventReport::Bare("port", QStringLiteral("Comm%1").arg(comm)),
+                           EventReport::Bare("device", device),
+                           EventReport::Named("reason", reason, EventReport::Field::Kind::Quoted)});
 }

@@ -85,8 +85,9 @@ public:
     void cmdConnect_Click();
     void Comm1_DeviceLost();  // the connected meter's port stopped working
     // Com_Open for the search and the connection: a port another program
-    // holds gets one grace of up to 100 ms to be let go; false when it is
-    // still held then (skipped, noted as busy, nothing sent).
+    // holds gets one grace of 100 ms to be let go (looked at, and opened
+    // while no lock shows, every 10 ms); false when it is still held then
+    // (skipped, noted as busy, nothing sent).
     bool Open_Unless_Held();
     // The meter's port closed and opened afresh for the connection: false
     // when it is held or no longer the device that answered (then the
@@ -170,10 +171,18 @@ private:
     void Show_Port_Entry(int port);  // the Port menu lists Comm port
     void Note_Busy(const DeviceAccess::Holder& holder);  // PortNumber skipped: held
     void Note_Skipped(const QString& reason);  // PortNumber skipped: another device
+    void Note_Unavailable(int port);  // a search passes Comm port by: refused at the probe
     void Release_Meter();  // "R", "U" to an open port, as Exit sends them
     void Draw_Needle(const QColor& colour);  // the needle at NeedleEnds
 
     Platform m_platform;
+    // A port whose device the last probe found refused though nobody held
+    // it (a stale lock file, the system's refusal): its device and why.
+    struct Refused {
+        QString device;
+        QString reason;
+    };
+    std::array<Refused, 17> m_refused{};
     Delays m_delays;
     bool m_sweepActive = false;  // a sweep is starting or running
     bool m_needleOnFace = false;  // a needle stands on the face drawn last

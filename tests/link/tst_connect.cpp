@@ -255,30 +255,37 @@ private slots:
 
     // Ports another program holds, met by a search. Comm2 and Comm3 have meters; as Comm2 closes for the `close`-th
     // time in Connect (0: at the click; 2: after the pass's probe; 3: as the search reopens it) another program holds
-    // it for `holdFor` s (0: another device is plugged in under its name). A hold that ends within the 100 ms grace
-    // (looked at every 10 ms) lets the search go on there; otherwise Comm2 is passed by without a byte or a box, said
-    // once in the trace, and Comm3 connected.
+    // it for `holdFor` s, by a lock or (unseen) in a way only an open shows; or another device is plugged in under its
+    // name, then or as it is opened. A hold that ends within the 100 ms grace (looked at, and opened while no lock
+    // shows, every 10 ms) lets the search go on there; otherwise Comm2 is passed by without a byte or a box, said once
+    // in the trace (and never as OPEN-FAILED), and Comm3 connected.
     void neighbours_data()
     {
         QTest::addColumn<int>("close");
+        QTest::addColumn<QString>("hold");
         QTest::addColumn<double>("holdFor");
         QTest::addColumn<double>("takes");  // from then to Comm2's next open (up to 10 ms more), or to the note
         QTest::addColumn<int>("connected");
         QTest::addColumn<QString>("note");
         const QString busy = "BUSY Comm2 /dev/mem2 held by picocom, pid 4242";
-        QTest::newRow("held at the probe, let go in its grace") << 0 << 0.085 << 0.085 << 2 << "";
+        const QString skipped = "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
+        QTest::newRow("held at the probe, let go in its grace") << 0 << "lock" << 0.085 << 0.085 << 2 << "";
         const double past = 0.1 + Timing::Slack(0.02);
-        QTest::newRow("held at the probe past its grace") << 0 << past << 0.1 << 3 << busy;
-        QTest::newRow("taken after the probe, let go") << 2 << 0.05 << 0.05 << 2 << "";
-        QTest::newRow("taken after the probe") << 2 << 1000.0 << 0.1 << 3 << busy;
-        QTest::newRow("taken as it is reopened, let go") << 3 << 0.05 << 0.05 << 2 << "";
-        QTest::newRow("taken as it is reopened") << 3 << 1000.0 << 0.1 << 3 << busy;
-        QTest::newRow("another device under its name")
-            << 3 << 0.0 << 0.0 << 3 << "SKIPPED Comm2 /dev/mem2 \"another device has this name now\"";
+        QTest::newRow("held at the probe past its grace") << 0 << "lock" << past << 0.1 << 3 << busy;
+        QTest::newRow("taken after the probe, let go") << 2 << "lock" << 0.05 << 0.05 << 2 << "";
+        QTest::newRow("taken after the probe") << 2 << "lock" << 1000.0 << 0.1 << 3 << busy;
+        QTest::newRow("taken as it is reopened, let go") << 3 << "lock" << 0.05 << 0.05 << 2 << "";
+        QTest::newRow("taken as it is reopened") << 3 << "lock" << 1000.0 << 0.1 << 3 << busy;
+        QTest::newRow("unseen, let go in its grace") << 2 << "unseen" << 0.055 << 0.055 << 2 << "";
+        QTest::newRow("unseen past its grace")
+            << 2 << "unseen" << 1000.0 << 0.1 << 3 << "BUSY Comm2 /dev/mem2 held by another program";
+        QTest::newRow("another device under its name") << 3 << "replug" << 0.0 << 0.0 << 3 << skipped;
+        QTest::newRow("another device reached by the open") << 3 << "replug at open" << 0.0 << 0.0 << 3 << skipped;
     }
     void neighbours()
     {
         QFETCH(int, close);
+        QFETCH(QString, hold);
         QFETCH(double, holdFor);
         QFETCH(double, takes);
         QFETCH(int, connected);
@@ -293,7 +300,10 @@ private slots:
         int closes = 0;
         const auto happen = [&] {
             t0 = rig.comm.Now();
-            holdFor > 0 ? rig.comm.HoldFor(2, holdFor) : rig.comm.Replug(2);
+            if (hold.startsWith("replug"))
+                rig.comm.Replug(2, hold == "replug at open");
+            else
+                rig.comm.HoldFor(2, holdFor, hold == "lock");
         };
         rig.comm.onEvent = [&](const Ev& e) {
             if (e.kind == Ev::Close && e.port == 2 && ++closes == close)
@@ -313,9 +323,11 @@ private slots:
         QCOMPARE(rig.comm.Frames().count("S\r"), 1);
         QCOMPARE(rig.comm.Frames().last(), QByteArray("S\r"));
 
+        // Another device under its name is not even opened.
+        QVERIFY(hold != "replug" || took < 0);
         QStringList notes;
         for (const QString& line : trace.Read().split('\n', Qt::SkipEmptyParts))
-            if (line.contains(" BUSY ") || line.contains(" SKIPPED ")) {
+            if (line.contains(" BUSY ") || line.contains(" SKIPPED ") || line.contains(" OPEN-FAILED ")) {
                 notes << line.section(' ', 1);
                 took = line.section(' ', 0, 0).toDouble() - t0;
             }
@@ -325,11 +337,36 @@ private slots:
             QVERIFY2(ticks >= 5, qPrintable(QString("%1 timer events during the grace").arg(ticks)));
     }
 
+    // A meter gone after answering (unplugged as the search closes its port): its name leads nowhere, so the reopen
+    // for the connection fails as any port that cannot be opened does (the box, the end of the program); no SKIPPED.
+    void goneAfterAnswering()
+    {
+        TestRig rig;
+        TraceFile trace(&rig.console);
+        rig.platform.trace = trace.get();
+        rig.comm.SetPort(2, PortState::Available, std::make_shared<ScriptedMeter>());
+        frmMain& form = rig.Make();
+        int closes = 0;
+        rig.comm.onEvent = [&](const Ev& e) {
+            if (e.kind == Ev::Close && ++closes == 3)
+                rig.comm.SetPort(2, PortState::Missing);
+        };
+        rig.messages.Expect(Box::OpenFailed(2));
+        rig.comm.ClearLog();
+        form.cmdConnect->click();
+        VerifyLog(rig.comm, "open2 2: ~ 2:H ~ 2:H 2:V ~ close2");
+        QVERIFY(QuitRequested && !trace.Read().contains("SKIPPED"));
+    }
+
+    // Comm5 the system refuses: every pass passes it by, saying so.
     void retryCancelAndSearchingAgain()
     {
         TestRig rig;
+        TraceFile trace(&rig.console);
+        rig.platform.trace = trace.get();
         auto comm1 = std::make_shared<ScriptedMeter>("");  // a meter still switched off
         rig.comm.SetPort(1, PortState::Available, comm1);
+        rig.comm.SetPort(5, PortState::Refused);
         frmMain& form = rig.Make();
         form.optLUT->click();  // no port open: nothing sent
         QVERIFY(rig.comm.Frames().isEmpty());
@@ -344,6 +381,8 @@ private slots:
         rig.comm.ClearLog();
         form.cmdConnect->click();
         QCOMPARE(asking, QString("slider CYCLE |  | Comm1: | ON TRAD"));
+        const QString refused = "UNAVAILABLE Comm5 /dev/mem5 \"refused by the system (Permission denied)\"";
+        QTRY_COMPARE(trace.Written().count(refused), 2);
         VerifyLog(rig.comm, "open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 close1 open1 1: 0.972 1:H 0.108 1:H 1:V 0.7 "
                             "close1 open16 16: 0.972 16:H 0.108 16:H 16:V 0.5 close16 open16 16:S");
         // "ON" is still shown, but the meter was put on its linear response.
@@ -457,7 +496,8 @@ private slots:
         now = 1;
         trace.Started("qz-test 1.0");
         now = 2;
-        QVERIFY(comm.setCommPort(2) && !comm.setPortOpen(true));
+        QVERIFY(comm.setCommPort(2) && !comm.setPortOpen(true));  // held: only looked at, no event
+        QVERIFY(comm.setCommPort(3) && !comm.setPortOpen(true));
         QVERIFY(comm.setPortOpen(false));  // closing what never opened is no event
         now = 3;
         QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true) && comm.setInputLen(0));
@@ -493,9 +533,10 @@ private slots:
         QCOMPARE(lostReports, 1);
         now = 13;  // a port a search passed by, its holder unknown (a known one and SKIPPED: neighbours)
         trace.Busy(3, "/dev/pts/5", {});
+        trace.Unavailable(4, "/dev/ttyUSB0", "refused by the system (Permission denied)");
         QCOMPARE(written.Read(),
                  "1.000000 START qz-test 1.0 wall=2026-05-01T10:22:33.123456+02:00\n"
-                 "2.000000 OPEN-FAILED Comm2 /dev/mem2\n"
+                 "2.000000 OPEN-FAILED Comm3 /dev/mem3\n"
                  "3.000000 OPEN Comm1 /dev/mem1\n"
                  "4.000000 TX \"V\\r\"\n"
                  "5.000000 RX \"V,QZ7,A,1.0\\r\"\n"
@@ -513,7 +554,8 @@ private slots:
                  "11.000000 CLOSE Comm1 /dev/mem1\n"
                  "12.000000 OPEN Comm1 /dev/mem1\n"
                  "12.000000 TX-FAILED \"U\\r\" no room in the output queue within 100 ms (0 of 2 bytes written)\n"
-                 "13.000000 BUSY Comm3 /dev/pts/5 held by another program\n");
+                 "13.000000 BUSY Comm3 /dev/pts/5 held by another program\n"
+                 "13.000000 UNAVAILABLE Comm4 /dev/ttyUSB0 \"refused by the system (Permission denied)\"\n");
     }
 
     // Local time east and west of UTC, and the microseconds kept whole.

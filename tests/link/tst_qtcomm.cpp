@@ -14,9 +14,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <utility>
 #include <thread>
 
+#include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -33,13 +37,15 @@ struct Comm1 : Pty {
 
 // Both ways the control reaches the device, each call noted: the look and the open, and the terminal's drain and
 // discard with whether the meter's 9600 baud was still in force. A drain takes drainMs (-1: 2 s, long after the output
-// was thrown away), a full output queue takes nothing, and a flock may be taken on lockAfterLook after the look.
+// was thrown away; -2: until the test ends), a full output queue takes nothing, and afterLook runs after the next look.
 struct Watched : DeviceGate, TerminalIo {
     SystemDeviceGate gate;
     SystemTerminalIo io;
-    int drainMs = 0, lockAfterLook = -1;
-    bool full = false;
+    int drainMs = 0;
+    bool full = false, ended = false;
+    std::function<void()> afterLook;
     std::mutex mutex;
+    std::condition_variable end;
     QStringList calls;
 
     void Note(QString what, int fd = -1)
@@ -54,10 +60,11 @@ struct Watched : DeviceGate, TerminalIo {
     {
         Note("look");
         const auto holder = gate.Look(device);
-        if (lockAfterLook >= 0)
-            ::flock(lockAfterLook, LOCK_EX | LOCK_NB);
+        if (afterLook)
+            std::exchange(afterLook, nullptr)();
         return holder;
     }
+    std::optional<QString> Refusal(const QString& device) override { return gate.Refusal(device); }
     Opened Open(QSerialPort& port, const QString& device) override
     {
         Note("open");
@@ -71,11 +78,31 @@ struct Watched : DeviceGate, TerminalIo {
     bool Drain(int fd, int& error) override
     {
         Note("drain", fd);
-        std::this_thread::sleep_for(std::chrono::milliseconds(drainMs < 0 ? 2000 : drainMs));
+        std::unique_lock<std::mutex> lock(mutex);
+        end.wait_for(lock, std::chrono::milliseconds(drainMs == -2 ? 3600000 : drainMs < 0 ? 2000 : drainMs),
+                     [this] { return ended; });
         return io.Drain(fd, error);
+    }
+    void End()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ended = true;
+        end.notify_all();
     }
     void DiscardOutput(int fd) override { Note("discard", fd); }
 };
+
+// A folder from which (`on`) not even root may remove a file, or (off) as it was.
+void Unremovable(const QString& folder, bool on)
+{
+    const int fd = ::open(folder.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    if (::fchmod(fd, on ? 0555 : 0755) == 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    ::close(fd);
+}
 
 }  // namespace
 
@@ -120,6 +147,28 @@ private slots:
         }
     }
 
+    // A line that never drains: each close after the first finds that drain still running, starts none, waits its
+    // 250 ms and lets go; after 50 cycles this process has the descriptors and threads it had after the first. (Run
+    // before the drains of the other tests are left running.)
+    void neverDrains()
+    {
+        Comm1 pty;
+        auto watched = std::make_shared<Watched>();
+        watched->drainMs = -2;
+        const auto ended = qScopeGuard([&watched] { watched->End(); });
+        QtCommControl comm(watched, PortMap::SystemPorts, watched);
+        const auto count = [] { return std::pair(QDir("/proc/self/fd").count(), QDir("/proc/self/task").count()); };
+        std::pair<uint, uint> first;
+        for (int i = 0; i < 50; ++i) {
+            QVERIFY(comm.setCommPort(1) && comm.setPortOpen(true) && comm.Output("U\r").ok && comm.setPortOpen(false));
+            if (i == 0)
+                first = count();
+        }
+        QCOMPARE(count(), first);
+        const std::lock_guard<std::mutex> lock(watched->mutex);
+        QCOMPARE(watched->calls.filter("drain").size(), 1);
+    }
+
     // Whether another program holds the device is learnt before it is opened: its flock, POSIX or
     // open-file-description lock (whose owner /proc/locks does not show), a lock file of a live process in any of the
     // usual formats, our own lock from another control. Such a device is not opened at all. Exclusive mode shows only
@@ -137,18 +186,27 @@ private slots:
         QTest::addColumn<QString>("held");  // "": opened
         const QString self = QString("held by tst_qtcomm, pid %1").arg(QCoreApplication::applicationPid());
         const QString other = "held by another program", drained = "look open drain 9600";
+        const QString stale = "stale lock file {lock} (pid 4194305 has ended): sudo rm {lock}";
         for (const char* lock : {"flock", "POSIX lock", "another control"})
             QTest::newRow(lock) << lock << QByteArray() << 0 << "look" << self;
         QTest::newRow("none") << "none" << QByteArray() << 0 << drained << "";
         QTest::newRow("OFD lock") << "OFD lock" << QByteArray() << 0 << "look" << other;
-        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << 0 << "look open" << other;
+        QTest::newRow("exclusive mode") << "exclusive mode" << QByteArray() << 0 << "look open look" << other;
         QTest::newRow("uucp lock file") << "lock file" << QByteArray("      PID\n") << 0 << "look" << self;
         QTest::newRow("QLockFile lock file") << "lock file" << QByteArray("PID\nqz\nhost\n") << 0 << "look" << self;
         QTest::newRow("binary lock file") << "lock file" << QByteArray("BINARY") << 0 << "look" << self;
         QTest::newRow("lock file, no newline") << "lock file" << QByteArray("PID") << 0 << "look" << self;
         QTest::newRow("dead lock file") << "lock file" << QByteArray("4194305\n") << 0 << drained << "";  // no such pid
-        // Taken between the look and the open: the open's own flock finds it.
-        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << 0 << "look open" << self;
+        // Taken between the look and the open: the open's own locks find it, and a look then names the holder.
+        const QString lookOpenLook = "look open look";
+        QTest::newRow("flock after the look") << "flock after the look" << QByteArray() << 0 << lookOpenLook << self;
+        // (Closing our port drops this process's POSIX lock too: the holder goes unnamed.)
+        QTest::newRow("POSIX lock after the look") << "POSIX lock after the look" << QByteArray() << 0 << lookOpenLook
+                                                   << other;
+        QTest::newRow("OFD lock after the look") << "OFD lock after the look" << QByteArray() << 0 << lookOpenLook
+                                                 << other;
+        // Root's, left by a killed sudo run: not ours to remove, and so in the way, though nobody holds the device.
+        QTest::newRow("stale lock file") << "stale lock file" << QByteArray("4194305\n") << 0 << "look" << stale;
         QTest::newRow("drains within the bound") << "none" << QByteArray() << 190 << drained << "";
         QTest::newRow("never drains") << "none" << QByteArray() << -1 << drained + " discard 9600" << "";
         QTest::newRow("no room") << "no room" << QByteArray() << 0 << drained << "";
@@ -164,33 +222,43 @@ private slots:
         watched->drainMs = drainMs;
         watched->full = lock == "no room";
         QtCommControl other, comm(watched, PortMap::SystemPorts, watched);
-        QFile lockFile("/tmp/LCK.." + pty.name.mid(5).replace('/', '_'));
+        QTemporaryDir rootsFolder;
+        const bool notOurs = lock == "stale lock file";
+        if (notOurs)
+            watched->gate = SystemDeviceGate("/proc", {rootsFolder.path()});
+        QFile lockFile((notOurs ? rootsFolder.path() : "/tmp") + "/LCK.." + pty.name.mid(5).replace('/', '_'));
         const auto removedAtTheEnd = qScopeGuard([&lockFile] { lockFile.remove(); });
         struct flock posix{F_WRLCK, SEEK_SET, 0, 0, 0};
         const qint32 pid = ::getpid();
+        held.replace("{lock}", lockFile.fileName());
         if (lock == "flock")
             QCOMPARE(::flock(pty.slave, LOCK_EX | LOCK_NB), 0);
         else if (lock == "flock after the look")
-            watched->lockAfterLook = pty.slave;
+            watched->afterLook = [&pty] { ::flock(pty.slave, LOCK_EX | LOCK_NB); };
+        else if (lock.endsWith("after the look"))
+            watched->afterLook = [&] { ::fcntl(pty.slave, lock.startsWith("OFD") ? F_OFD_SETLK : F_SETLK, &posix); };
         else if (lock.endsWith("lock"))
             QCOMPARE(::fcntl(pty.slave, lock == "OFD lock" ? F_OFD_SETLK : F_SETLK, &posix), 0);
         else if (lock == "exclusive mode")
             QCOMPARE(::ioctl(pty.slave, TIOCEXCL), 0);
         else if (lock == "another control")
             QVERIFY(other.setCommPort(1) && other.setPortOpen(true));
-        else if (lock == "lock file") {
+        else if (lock.endsWith("lock file")) {
             file.replace("PID", QByteArray::number(pid));
             QVERIFY(lockFile.open(QIODevice::WriteOnly) &&
                     lockFile.write(file == "BINARY" ? QByteArray(reinterpret_cast<const char*>(&pid), 4) : file) > 0);
             lockFile.close();
         }
+        Unremovable(rootsFolder.path(), notOurs);
+        const auto removable = qScopeGuard([&rootsFolder] { Unremovable(rootsFolder.path(), false); });
         QVERIFY(comm.setCommPort(1) && comm.setSettings("9600,n,8,1"));
         QCOMPARE(comm.setPortOpen(true), held.isEmpty());
-        QCOMPARE(comm.HeldBy() ? DeviceAccess::HeldByText(comm.HeldBy()) : QString(), held);
+        QCOMPARE(comm.HeldBy() ? DeviceAccess::HeldByText(comm.HeldBy()) : comm.RefusedFor().value_or(""), held);
         QCOMPARE(comm.OpenError(), held.isEmpty() ? QSerialPort::NoError : QSerialPort::PermissionError);
         if (!comm.PortOpen()) {
             QTEST(watched->calls.join(' '), "calls");
-            QCOMPARE(comm.LookForHolder().has_value(), lock != "exclusive mode");
+            const bool named = held.endsWith(" pid " + QString::number(pid));
+            QCOMPARE(comm.LookForHolder().has_value(), named || lock.startsWith("OFD"));
             QCOMPARE(pty.Read(1, 0), QByteArray());  // nothing was written to it
             return;
         }
@@ -218,6 +286,47 @@ private slots:
         watched->calls.clear();
         QVERIFY(comm.setPortOpen(true) && comm.setPortOpen(false));
         QCOMPARE(watched->calls, (QStringList{"look", "open"}));
+    }
+
+    // Who holds a terminal without any lock, as the open descriptors of the processes under a /proc of the test's own
+    // show it (/dev/null, /dev/zero and /dev/full terminals by the word of a sysfs of its own): read once per reading
+    // (until Refresh), the holder found looked at again when asked, this process's own descriptors, pseudo-terminals
+    // and other devices left out. Of several locks on a device, one with a process names the holder.
+    void holdersWithoutALock()
+    {
+        QTemporaryDir proc, sys;
+        Pty pty;
+        for (const char* number : {"1:3", "1:5", "1:7"})
+            QVERIFY(QDir().mkpath(sys.filePath("class/tty")) && QDir().mkpath(sys.filePath("dev/char/") + number) &&
+                    QFile::link(sys.filePath("class/tty"), sys.filePath("dev/char/") + number + "/subsystem"));
+        const auto process = [&proc](qint64 pid, const QByteArray& name, const QString& fd, const QString& device) {
+            QDir().mkpath(proc.filePath(QString("%1/fd").arg(pid)));
+            QFile comm(proc.filePath(QString("%1/comm").arg(pid)));
+            return comm.open(QIODevice::WriteOnly) && comm.write(name + "\n") > 0 &&
+                   QFile::link(device, proc.filePath(QString("%1/fd/%2").arg(pid).arg(fd)));
+        };
+        QVERIFY(process(4242, "minicom", "3", "/dev/null") && process(4243, "sh", "0", "/dev/null") &&
+                process(QCoreApplication::applicationPid(), "tst_qtcomm", "5", "/dev/zero") &&
+                process(4242, "minicom", "4", pty.name));
+        SystemDeviceGate gate(proc.path(), {}, sys.path());
+        QCOMPARE(DeviceAccess::HeldByText(gate.Look("/dev/null")), "held by minicom, pid 4242");
+        QVERIFY(!gate.Look("/dev/zero") && !gate.Look(pty.name));
+        QVERIFY(!SystemDeviceGate(proc.path(), {}).Look("/dev/null"));  // by the machine's sysfs, no terminal
+        QVERIFY(process(4244, "cat", "1", "/dev/full") && !gate.Look("/dev/full"));  // opened since the reading
+        gate.Refresh();
+        QCOMPARE(DeviceAccess::HeldByText(gate.Look("/dev/full")), "held by cat, pid 4244");
+        QVERIFY(QFile::remove(proc.filePath("4242/fd/3")));  // minicom let go since
+        QCOMPARE(DeviceAccess::HeldByText(gate.Look("/dev/null")), "held by sh, pid 4243");
+
+        struct stat status {};
+        QVERIFY(::stat("/dev/zero", &status) == 0);
+        const QByteArray file = QString::asprintf("%02x:%02x:%llu", major(status.st_dev), minor(status.st_dev),
+                                                  static_cast<unsigned long long>(status.st_ino)).toLatin1();
+        QFile locks(proc.filePath("locks"));
+        QVERIFY(locks.open(QIODevice::WriteOnly) && locks.write("1: OFDLCK ADVISORY WRITE -1 " + file + " 0 EOF\n" +
+                                                               "2: FLOCK ADVISORY WRITE 4244 " + file + " 0 EOF\n"));
+        locks.close();
+        QCOMPARE(DeviceAccess::HeldByText(gate.Look("/dev/zero")), "held by cat, pid 4244");
     }
 
     // Which device a Comm number stands for: the system's ports in this order (USB adapters first), the entries of
@@ -280,10 +389,10 @@ private slots:
             return Line(2, "/dev/ttyUSB0", info, facts);
         };
         const auto device = [](bool permitted, bool opened, QSerialPort::SerialPortError error = {}) {
-            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, {}, {}};
+            return Facts{Facts::Kind::CharacterDevice, permitted, opened, error, {}, {}, {}};
         };
         const auto refused = [](const Group& group) {
-            return Facts{Facts::Kind::CharacterDevice, false, false, QSerialPort::NoError, group, {}};
+            return Facts{Facts::Kind::CharacterDevice, false, false, QSerialPort::NoError, group, {}, {}};
         };
         const QString at = "Comm2: /dev/ttyUSB0: ", denied = at + "permission denied (",
                       udev = ": ask your administrator for a udev rule that lets a group such as dialout use it)";
@@ -302,6 +411,22 @@ private slots:
         QCOMPARE(line(refused({"tty", false, true, true})), denied + "the group tty may not use it" + udev);
         QCOMPARE(line(device(true, false, QSerialPort::DeviceNotFoundError)), at + "missing");  // gone since
         QCOMPARE(line(device(true, false)), at + "not a serial device");  // refuses 9600,n,8,1
+        const QString lockFile = "/var/lock/LCK..ttyUSB0";
+        Facts inTheWay = device(true, false, QSerialPort::PermissionError);
+        inTheWay.refusal = DeviceAccess::StaleLock{lockFile, 4242}.Text();
+        QCOMPARE(line(inTheWay), at + "stale lock file " + lockFile + " (pid 4242 has ended): sudo rm " + lockFile);
+
+        // A refused open: the system's refusal (EACCES) where no lock shows; busy for exclusive mode (EBUSY), a lock
+        // file Qt could not take, a lock seen now.
+        const auto refusedAs = [](const QString& text, bool mayUse, bool lockSeen) {
+            const auto opened = DeviceGate::Refused(QSerialPort::PermissionError, text, mayUse, lockSeen);
+            return opened.busy ? "busy" : opened.refusal;
+        };
+        QCOMPARE(refusedAs(qt_error_string(EBUSY), true, false), "busy");
+        QCOMPARE(refusedAs("Permission error while locking the device", true, false), "busy");
+        QCOMPARE(refusedAs(qt_error_string(EACCES), true, true), "busy");
+        QCOMPARE(refusedAs(qt_error_string(EACCES), true, false), "refused by the system (Permission denied)");
+        QCOMPARE(refusedAs(qt_error_string(EACCES), false, false), "");
     }
 
     // What sysfs tells without opening anything: the machine's serial ports (a built-in 8250 port only with a UART
@@ -325,7 +450,14 @@ private slots:
                 link(adapter, tty + "ttyUSB0/device") && link(acm, tty + "ttyACM0/device") &&
                 link(drivers + "serial8250", uart + "/driver") && link(drivers + "ftdi_sio", adapter + "/driver") &&
                 link(drivers + "cdc_acm", acm + "/driver"));
-        QVERIFY(put(tty + "ttyS0/type", "4\n") && put(tty + "ttyS1/type", "0\n") && QDir().mkpath(tty + "tty1"));
+        // Since Linux 6.5: tty -> port -> ctrl -> the PnP device, whose driver is "serial".
+        const QString pnp = sys + "/devices/pnp0/00:01", ctrl = pnp + "/00:01:0";
+        QVERIFY(link(ctrl + "/00:01:0.0", tty + "ttyS2/device") && link(ctrl + "/00:01:0.1", tty + "ttyS3/device") &&
+                link(drivers + "port", ctrl + "/00:01:0.0/driver") &&
+                link(drivers + "port", ctrl + "/00:01:0.1/driver") && link(drivers + "ctrl", ctrl + "/driver") &&
+                link(drivers + "serial", pnp + "/driver"));
+        QVERIFY(put(tty + "ttyS0/type", "4\n") && put(tty + "ttyS1/type", "0\n") && QDir().mkpath(tty + "tty1") &&
+                put(tty + "ttyS2/type", "4\n") && put(tty + "ttyS3/type", "0\n"));
         const QStringList files{"idVendor", "idProduct", "manufacturer", "product", "serial", "devnum", "busnum"};
         const QByteArrayList ftdi{"0403", "6001", "FTDI", "FT232R", "A5", "5", "1"},
             meter{"1d6b", "0104", "Drift", "Meter", "", "7", "1"};
@@ -336,7 +468,13 @@ private slots:
             ports << QString("%1 %2 %3 %4 ").arg(p.location, p.description, p.manufacturer, p.serialNumber) +
                          QString::asprintf("%04x:%04x", p.vendorId.value_or(0), p.productId.value_or(0));
         QCOMPARE(ports, (QStringList{"/dev/ttyACM0 Meter Drift  1d6b:0104", "/dev/ttyS0    0000:0000",
-                                     "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
+                                     "/dev/ttyS2    0000:0000", "/dev/ttyUSB0 FT232R FTDI A5 0403:6001"}));
+        QStringList driverOf;
+        for (const char* name : {"ttyS0", "ttyS2", "ttyACM0", "ttyUSB0"}) {
+            QVERIFY(put(dir.filePath(name), {}));
+            driverOf << StableNames::DriverOf(dir.filePath(name), sys);
+        }
+        QCOMPARE(driverOf, (QStringList{"serial8250", "serial", "cdc_acm", "ftdi_sio"}));
 
         // Which device a name leads to: the USB device above its terminal, its device number new at every plugging.
         Pty pty, other;
@@ -362,6 +500,22 @@ private slots:
         QCOMPARE(StableNames::Of(byId, serial), QStringList{byPath});  // given one of its stable names: the other
         QCOMPARE(StableNames::DriverOf(byId, sys), QString("ftdi_sio"));
         QCOMPARE(StableNames::DriverOf(second.fileName(), sys), QString());
+    }
+
+    // This machine's own ports, as the system's list gives them: the sysfs reading, with no empty slot in it. Nothing
+    // is opened.
+    void systemPortsOfThisMachine()
+    {
+        QStringList system, sysfs;
+        for (const PortMap::SystemPort& port : PortMap::SystemPorts())
+            system << port.location;
+        for (const PortMap::SystemPort& port : SysfsPorts::Read())
+            sysfs << port.location;
+        QCOMPARE(system, sysfs);
+        for (const QString& device : system) {
+            QFile type("/sys/class/tty/" + device.section('/', -1) + "/type");
+            QVERIFY2(!type.open(QIODevice::ReadOnly) || type.readAll().trimmed().toInt() != 0, qPrintable(device));
+        }
     }
 };
 

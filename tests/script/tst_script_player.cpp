@@ -229,14 +229,18 @@ private slots:
             search.Busy(2, "/dev/pts/4", {"pico\"com", 4242});
             search.Busy(3, "/dev/pts/5", {});
             search.Skipped(4, "/dev/ttyUSB0", "another device has this name now");
+            search.Unavailable(5, "/dev/ttyS0", "refused by the system (Permission denied)");
             QCOMPARE(out.text.remove(QRegularExpression("\\d+\\.\\d{3}")),
                      format == EventReport::Format::Text
                          ? " 3 busy Comm2 /dev/pts/4 holder=\"pico\\\"com\" pid=4242\n 3 busy Comm3 /dev/pts/5\n"
                            " 3 skipped Comm4 /dev/ttyUSB0 reason=\"another device has this name now\"\n"
+                           " 3 unavailable Comm5 /dev/ttyS0 reason=\"refused by the system (Permission denied)\"\n"
                          : "{\"t\":,\"line\":3,\"event\":\"busy\",\"port\":\"Comm2\",\"device\":\"/dev/pts/4\","
                            "\"holder\":\"pico\\\"com\",\"pid\":4242}\n{\"t\":,\"line\":3,\"event\":\"busy\",\"port\":"
                            "\"Comm3\",\"device\":\"/dev/pts/5\"}\n{\"t\":,\"line\":3,\"event\":\"skipped\",\"port\":"
-                           "\"Comm4\",\"device\":\"/dev/ttyUSB0\",\"reason\":\"another device has this name now\"}\n");
+                           "\"Comm4\",\"device\":\"/dev/ttyUSB0\",\"reason\":\"another device has this name now\"}\n"
+                           "{\"t\":,\"line\":3,\"event\":\"unavailable\",\"port\":\"Comm5\",\"device\":\"/dev/ttyS0\","
+                           "\"reason\":\"refused by the system (Permission denied)\"}\n");
         }
     }
 };

@@ -2,15 +2,24 @@
 
 #include <QTimer>
 
+#include <utility>
+
 bool MemoryCommControl::setPortOpen(bool open)
 {
     if (open == m_open)
         return !open;  // opening an open port is an error; closing a closed one is not
-    const Slot& slot = m_slots.at(m_port);
+    Slot& slot = m_slots.at(m_port);
     if (open) {
         m_heldBy = LookForHolder();
+        m_openTried = !m_heldBy;
+        if (!m_heldBy && slot.unseenUntil > Now())
+            m_heldBy = DeviceAccess::Holder{};
+        m_refusal.reset();
+        if (!m_heldBy && slot.state == PortState::Refused)
+            m_refusal = "refused by the system (Permission denied)";
         if (m_heldBy || slot.state != PortState::Available)
             return false;
+        slot.plugs += std::exchange(slot.replugAtOpen, false);
         m_openedPlugs = slot.plugs;
         m_lost = false;  // a loss stays known until the next open
     }

@@ -1,6 +1,7 @@
 #pragma once
-// An in-memory serial control for tests: sixteen numbered ports that are missing, available or held by another
-// program, an optional scripted device behind each, and a log of every open, close and write with its time.
+// An in-memory serial control for tests: sixteen numbered ports that are missing, available, held by another program
+// or refused by the system ("Permission denied"), an optional scripted device behind each, and a log of every open,
+// close and write with its time.
 #include "link/CommControl.h"
 
 #include <QElapsedTimer>
@@ -24,7 +25,7 @@ public:
 
 class MemoryCommControl final : public CommControl {
 public:
-    enum class PortState { Missing, Available, Held };
+    enum class PortState { Missing, Available, Held, Refused };
     struct Event {
         enum Kind { Open, Close, Write, DroppedWrite, FailedWrite } kind;
         int port;
@@ -38,10 +39,20 @@ public:
     {
         m_slots.at(port) = Slot{state, std::move(device)};
     }
-    // Another program (picocom, pid 4242) holds `port` for `seconds` from now; a Held port for ever.
-    void HoldFor(int port, double seconds) { m_slots.at(port).heldUntil = Now() + seconds; }
-    // Another device is plugged in under the port's name from now on.
-    void Replug(int port) { ++m_slots.at(port).plugs; }
+    // Another program (picocom, pid 4242) holds `port` for `seconds` from now; a Held port for ever. A hold not `seen`
+    // shows only to an open (exclusive mode), its holder unknown.
+    void HoldFor(int port, double seconds, bool seen = true)
+    {
+        (seen ? m_slots.at(port).heldUntil : m_slots.at(port).unseenUntil) = Now() + seconds;
+    }
+    // Another device is plugged in under the port's name from now on, or (`atOpen`) just as the port next opens.
+    void Replug(int port, bool atOpen = false)
+    {
+        if (atOpen)
+            m_slots.at(port).replugAtOpen = true;
+        else
+            ++m_slots.at(port).plugs;
+    }
     // Device to program: into the receive buffer of the port open now.
     void Send(const QByteArray& bytes) { Deliver(bytes, m_port); }
     // The same as a real line delivers: there once `seconds` have passed, whether or not events are processed
@@ -77,6 +88,7 @@ public:
     bool setCommPort(int port) override
     {
         m_heldBy.reset();
+        m_refusal.reset();
         return !m_open && port >= 1 && port <= 16 && Set(m_port, port);
     }
     int CommPort() const override { return m_port; }
@@ -107,6 +119,8 @@ public:
         return std::nullopt;
     }
     std::optional<DeviceAccess::Holder> HeldBy() const override { return m_heldBy; }
+    bool OpenTried() const override { return m_openTried; }
+    std::optional<QString> RefusedFor() const override { return m_refusal; }
     QString Identity() const override
     {
         return m_slots.at(m_port).state == PortState::Missing ? QString()
@@ -150,13 +164,16 @@ private:
         PortState state = PortState::Missing;
         std::shared_ptr<MemoryDevice> device;
         double heldUntil = 0;  // on this control's clock
+        double unseenUntil = 0;
         int plugs = 0;
+        bool replugAtOpen = false;
     };
     std::array<Slot, 17> m_slots{};
     std::vector<Event> m_events;
     std::multimap<double, std::pair<QByteArray, int>> m_pending;  // bytes on their way, by when they arrive
     QByteArray m_rx;
     std::optional<DeviceAccess::Holder> m_heldBy;
+    std::optional<QString> m_refusal;
     int m_openedPlugs = 0;
     int m_port = 1;
     int m_rescans = 0;
@@ -164,6 +181,7 @@ private:
     int m_inputLen = 0;
     int m_handshaking = -1;
     bool m_open = false;
+    bool m_openTried = false;
     bool m_lost = false;
     bool m_stalled = false;
     bool m_rts = false;
