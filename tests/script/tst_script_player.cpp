@@ -33,6 +33,10 @@ void Answer(const QString& keys)
         if (auto* open = qobject_cast<AskDialog*>(window); open && open->isVisible())
             dialog = open;
     QVERIFY(dialog && dialog->windowTitle() == dialog->parentWidget()->windowTitle());
+    // Laid out whole, over the middle of the window (its frame aside); checked once answered, not to leave it open.
+    const QSize size = dialog->size();
+    const bool whole = size.expandedTo(dialog->sizeHint()) == size;
+    const QPoint off = dialog->geometry().center() - dialog->parentWidget()->geometry().center();
     for (const QString& key : keys.split(',')) {
         const QKeyCombination typed = QKeySequence(key)[0];
         if (key == "no") {
@@ -49,6 +53,9 @@ void Answer(const QString& keys)
         open->close();  // as the program closes it: no answer, and the run ends
         QFAIL("the question is still open");
     }
+    QVERIFY2(whole && off.manhattanLength() <= 8, qPrintable(QStringLiteral("%1x%2 off the middle by %3,%4")
+                                                                 .arg(size.width()).arg(size.height())
+                                                                 .arg(off.x()).arg(off.y())));
 }
 
 // What a person (or the system) does while the script plays: "signal", "close" (the close
@@ -160,6 +167,7 @@ private slots:
             << "ask:Y 2";
         QTest::newRow("asked: Return, Enter, Space, then N") << ask << connected << 1 << asked.arg("no") + no
                                                              << "ask:Return,Enter,Space,N 2";
+        QTest::newRow("asked: Alt+N") << ask << connected << 1 << asked.arg("no") + no << "ask:Alt+N 2";
         QTest::newRow("asked: Escape") << ask << connected << 1 << asked.arg("no") + no << "ask:Escape 2";
         QTest::newRow("asked: the close button") << ask << connected << 1 << asked.arg("no") + no << "ask:close 2";
         QTest::newRow("asked: a click on No") << ask << connected << 1 << asked.arg("no") + no << "ask:no 2";
