@@ -34,9 +34,8 @@ void Answer(const QString& keys)
             dialog = open;
     QVERIFY(dialog && dialog->windowTitle() == dialog->parentWidget()->windowTitle());
     // Laid out whole, over the middle of the window (its frame aside); checked once answered, not to leave it open.
-    const QSize size = dialog->size();
-    const bool whole = size.expandedTo(dialog->sizeHint()) == size;
-    const QPoint off = dialog->geometry().center() - dialog->parentWidget()->geometry().center();
+    const bool placed = dialog->size().expandedTo(dialog->sizeHint()) == dialog->size() &&
+        (dialog->geometry().center() - dialog->parentWidget()->geometry().center()).manhattanLength() <= 8;
     for (const QString& key : keys.split(',')) {
         const QKeyCombination typed = QKeySequence(key)[0];
         if (key == "no") {
@@ -53,9 +52,7 @@ void Answer(const QString& keys)
         open->close();  // as the program closes it: no answer, and the run ends
         QFAIL("the question is still open");
     }
-    QVERIFY2(whole && off.manhattanLength() <= 8, qPrintable(QStringLiteral("%1x%2 off the middle by %3,%4")
-                                                                 .arg(size.width()).arg(size.height())
-                                                                 .arg(off.x()).arg(off.y())));
+    QVERIFY2(placed, "the question not laid out whole over the middle of the window");
 }
 
 // What a person (or the system) does while the script plays: "signal", "close" (the close
