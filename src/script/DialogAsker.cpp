@@ -3,11 +3,14 @@
 #include "script/HandsOff.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 AskDialog::AskDialog(QWidget& window, const QString& question, const QString& where,
                      std::function<void(Asker::Answer)> answered)
@@ -17,7 +20,10 @@ AskDialog::AskDialog(QWidget& window, const QString& question, const QString& wh
     setWindowTitle(window.windowTitle());
     auto* text = new QLabel(question, this);
     text->setTextFormat(Qt::PlainText);
+    // A short question stays on one line; a long one wraps at a width still easy to read.
+    const int oneLine = text->sizeHint().width();
     text->setWordWrap(true);
+    text->setMinimumWidth(std::min(oneLine, 50 * text->fontMetrics().averageCharWidth()));
     auto* place = new QLabel(where, this);
     place->setTextFormat(Qt::PlainText);
     yes = new QPushButton(QStringLiteral("&Yes"), this);
@@ -94,6 +100,10 @@ void DialogAsker::Ask(const QString& question, int line, std::function<void(Answ
     m_dialog = new AskDialog(m_window, question, QStringLiteral("%1:%2").arg(m_scriptName).arg(line),
                              std::move(answered));
     m_hands.Allow(m_dialog);
+    // Unlike a message box, this window is placed by nobody when no window manager runs, and
+    // would sit at the screen's corner: it takes its layout's size, centred over the window.
+    m_dialog->adjustSize();
+    m_dialog->move(m_window.geometry().center() - m_dialog->rect().center());
     m_dialog->show();
     m_dialog->activateWindow();
     m_dialog->setFocus();

@@ -33,6 +33,9 @@ void Answer(const QString& keys)
         if (auto* open = qobject_cast<AskDialog*>(window); open && open->isVisible())
             dialog = open;
     QVERIFY(dialog && dialog->windowTitle() == dialog->parentWidget()->windowTitle());
+    // Laid out whole, over the middle of the window (its frame aside); checked once answered, not to leave it open.
+    const bool placed = dialog->size().expandedTo(dialog->sizeHint()) == dialog->size() &&
+        (dialog->geometry().center() - dialog->parentWidget()->geometry().center()).manhattanLength() <= 8;
     for (const QString& key : keys.split(',')) {
         const QKeyCombination typed = QKeySequence(key)[0];
         if (key == "no") {
@@ -49,6 +52,7 @@ void Answer(const QString& keys)
         open->close();  // as the program closes it: no answer, and the run ends
         QFAIL("the question is still open");
     }
+    QVERIFY2(placed, "the question not laid out whole over the middle of the window");
 }
 
 // What a person (or the system) does while the script plays: "signal", "close" (the close
@@ -160,13 +164,16 @@ private slots:
             << "ask:Y 2";
         QTest::newRow("asked: Return, Enter, Space, then N") << ask << connected << 1 << asked.arg("no") + no
                                                              << "ask:Return,Enter,Space,N 2";
+        QTest::newRow("asked: Alt+N") << ask << connected << 1 << asked.arg("no") + no << "ask:Alt+N 2";
         QTest::newRow("asked: Escape") << ask << connected << 1 << asked.arg("no") + no << "ask:Escape 2";
         QTest::newRow("asked: the close button") << ask << connected << 1 << asked.arg("no") + no << "ask:close 2";
         QTest::newRow("asked: a click on No") << ask << connected << 1 << asked.arg("no") + no << "ask:no 2";
-        QTest::newRow("asked, spacing kept: Alt+Y, during a sweep") << "connect\nsweep\nask   Smooth,  at its pace?\nleft"
-            << "|H|H|V|S{sweep}|N0C6|R|U" << 0 << found + "{t} 2 sweep\n{t} 3 ask question=\"Smooth,  at its pace?\" "
-                                               "answer=yes seconds={t}\n{t} 4 left\n{t} 4 end status=0 serial=QZ1234 "
-                                               "firmware=1.05 elapsed={t}\n" << "ask:Alt+Y 4.5";
+        QTest::newRow("asked, spacing kept: Alt+Y, during a sweep")
+            << "connect\nsweep\nask   Smooth,  at its pace?\nleft" << "|H|H|V|S{sweep}|N0C6|R|U" << 0
+            << found + "{t} 2 sweep\n{t} 3 ask question=\"Smooth,  at its pace?\" "
+                       "answer=yes seconds={t}\n{t} 4 left\n{t} 4 end status=0 serial=QZ1234 "
+                       "firmware=1.05 elapsed={t}\n"
+            << "ask:Alt+Y 4.5";
         QTest::newRow("asked within 0.2 s, nobody answers") << "ask within 0.2 Smooth?\ncycle" << "" << 1
             << "{t} 1 ask question=\"Smooth?\" answer=none seconds=0.2{d}\n" +
                    end.arg(1).arg(1).arg("no answer within 0.2 s: \\\"Smooth?\\\"", "", "") << "";
