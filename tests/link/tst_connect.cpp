@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(trace.Read().contains("MESSAGE \"Open Comms Port\" \"" + error + "\""), sessionEnd);
         form.Form_Activate();  // returns at once: the program ends
         QVERIFY(QuitRequested && !rig.comm.PortOpen());
-        QCOMPARE(rig.comm.Rescans(), 3);  // start-up, and the two probes of one Connect
+        QCOMPARE(rig.comm.rescans, 3);  // start-up, and the two probes of one Connect
     }
 
     // Ports another program holds, met by a search. Comm2 and Comm3 have meters; as Comm2 closes for the `close`-th
