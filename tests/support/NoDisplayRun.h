@@ -37,10 +37,11 @@ inline void PipeNobodyReads(int fd)
 // the child before the program; `input`, unless null, written as its whole standard input.
 inline void StartWithoutDisplay(QProcess& process, const QString& program, const QStringList& args,
                                 const QMap<QString, QString>& set = {}, const QByteArray& input = {},
-                                const std::function<void()>& child = [] {})
+                                const std::function<void()>& child = {})
 {
     process.setProcessEnvironment(NoDisplayEnvironment(set));
-    process.setChildProcessModifier(child);
+    if (child)  // none at all, not an empty one: Qt starts a process faster without
+        process.setChildProcessModifier(child);
     process.start(program, args);
     if (input.isNull())
         return;
