@@ -67,12 +67,10 @@ private slots:
         QTemporaryDir dir;
         QProcess run;
         // LeakSanitizer cannot work under ptrace: a sanitized build checks its leaks in the runs without strace.
-        run.setProcessEnvironment(
-            NoDisplayEnvironment({{"ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + ":detect_leaks=0"}}));
-        run.start("strace", QStringList{"-f", "-qq", "-e", "trace=%file,%desc", "-o", dir.filePath("calls"),
-                                        QZ_PROGRAM_PATH, "--ports", held.device + "," + free.device} + args);
-        run.write("connect\n");
-        run.closeWriteChannel();
+        StartWithoutDisplay(run, "strace",
+                            QStringList{"-f", "-qq", "-e", "trace=%file,%desc", "-o", dir.filePath("calls"),
+                                        QZ_PROGRAM_PATH, "--ports", held.device + "," + free.device} + args,
+                            {{"ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + ":detect_leaks=0"}}, "connect\n");
         QVERIFY(run.waitForFinished(60000));
         ::close(holder);
         out.replace("{held}", held.device).replace("{free}", free.device)
@@ -104,13 +102,9 @@ private slots:
         }
         for (int round = 1; round <= 3; ++round) {
             QProcess runs[8];
-            for (QProcess& run : runs) {
-                run.setProcessEnvironment(NoDisplayEnvironment());
-                run.start(QZ_PROGRAM_PATH, {"--run", "-", "--ports", devices.join(',')});
-                run.write("connect\nexpect serial QZ*\nleft\n");
-                run.closeWriteChannel();
-                run.waitForBytesWritten(5000);  // all at once, not each as its end is awaited
-            }
+            for (QProcess& run : runs)  // all at once, not each as its end is awaited
+                StartWithoutDisplay(run, QZ_PROGRAM_PATH, {"--run", "-", "--ports", devices.join(',')}, {},
+                                    "connect\nexpect serial QZ*\nleft\n");
             QStringList found;
             for (QProcess& run : runs) {
                 QVERIFY(run.waitForFinished(60000));

@@ -106,34 +106,32 @@ private slots:
         // The script given on standard input; with standard output closed the trace goes to a file,
         // which must not take its place.
         QProcess run;
-        // Qt's warnings about the display said, as the tests' own settings hide them.
-        run.setProcessEnvironment(NoDisplayEnvironment(shows ? QMap<QString, QString>{{"QT_LOGGING_RULES", ""}}
-                                                             : QMap<QString, QString>{}));
         QFile log(dir.filePath("err"));
         if (appends && log.open(QIODevice::WriteOnly) && log.write("earlier run\n") > 0) {
             log.close();
             run.setStandardErrorFile(log.fileName(), QIODevice::Append);
         }
-        run.setChildProcessModifier([how, stalls, &stalled, &stalledError] {
+        const auto child = [how, stalls, &stalled, &stalledError] {
             if (how == "reader gone")
                 PipeNobodyReads(STDOUT_FILENO);
             if (how.endsWith(" closed"))
                 ::close(how.startsWith("stdin") ? STDIN_FILENO : STDOUT_FILENO);
             if (stalls)
                 stalled.Give(STDOUT_FILENO), stalledError.Give(STDERR_FILENO);
-        });
+        };
         const QString trace = how == "stdout closed" || stalledTrace ? dir.filePath("trace")
                               : appends                              ? "/dev/stderr"
                                                                      : "-";
         QElapsedTimer took;
         took.start();
-        run.start(QZ_PROGRAM_PATH, QStringList{"--run", "-", "--ports", sim.device + (unplugs ? "," + adapter : ""),
-                                               "--trace", trace} +
-                                       (how == "json" || stalls ? QStringList{"--json"} : QStringList{}) +
-                                       (shows ? QStringList{"--show"} : QStringList{}));
-        run.write(script.toUtf8());
-        run.closeWriteChannel();
-        run.waitForBytesWritten(5000);
+        // Qt's warnings about the display said, as the tests' own settings hide them.
+        StartWithoutDisplay(run, QZ_PROGRAM_PATH,
+                            QStringList{"--run", "-", "--ports", sim.device + (unplugs ? "," + adapter : ""),
+                                        "--trace", trace} +
+                                (how == "json" || stalls ? QStringList{"--json"} : QStringList{}) +
+                                (shows ? QStringList{"--show"} : QStringList{}),
+                            shows ? QMap<QString, QString>{{"QT_LOGGING_RULES", ""}} : QMap<QString, QString>{},
+                            script.toUtf8(), child);
         if (unplugs) {
             QVERIFY(sim.WaitFor([&] { return !sim.Frames().isEmpty(); }, 10000));
             QVERIFY(QFile::remove(adapter));

@@ -71,21 +71,21 @@ private slots:
         const bool ignoresHup = sent.startsWith("HUP~"), stalls = state.contains("stalled");
         const bool read = state.endsWith("read");
         QProcess program;
-        program.setProcessEnvironment(NoDisplayEnvironment(
-            {{"QZ_SERIAL_PORTS", meter.device}, {"DRIVEN_CLICKS", clicks}, {"QT_QPA_PLATFORM", "offscreen"}}));
         StalledPipe stalled;
-        program.setChildProcessModifier([ignoresHup, stalls, &stalled] {
-            if (ignoresHup)
-                ::signal(SIGHUP, SIG_IGN);  // as nohup, or a shell's background job
-            if (stalls)
-                stalled.Give(STDERR_FILENO);
-        });
         QTemporaryDir dir;
         const auto written = [&dir] {
             QFile trace(dir.filePath("trace"));
             return trace.open(QIODevice::ReadOnly) ? trace.readAll() : QByteArray();
         };
-        program.start(DRIVEN_PROGRAM_PATH, {"--trace", stalls ? "-" : dir.filePath("trace")});
+        StartWithoutDisplay(program, DRIVEN_PROGRAM_PATH, {"--trace", stalls ? "-" : dir.filePath("trace")},
+                            {{"QZ_SERIAL_PORTS", meter.device}, {"DRIVEN_CLICKS", clicks},
+                             {"QT_QPA_PLATFORM", "offscreen"}},
+                            {}, [ignoresHup, stalls, &stalled] {
+            if (ignoresHup)
+                ::signal(SIGHUP, SIG_IGN);  // as nohup, or a shell's background job
+            if (stalls)
+                stalled.Give(STDERR_FILENO);
+        });
         QString said;
         const auto says = [&](const QString& line) {
             while (!said.contains(line + '\n') && program.waitForReadyRead(10000))

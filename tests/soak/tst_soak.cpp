@@ -113,13 +113,12 @@ class TestSoak : public QObject {
         MeterSim dropping({"--serial", QString("QZD%1").arg(r), "--firmware", "4.0", "--drop-after", "12"});
         MeterSim killed({"--serial", QString("QZK%1").arg(r), "--firmware", "3.0"});
         QProcess reports;  // another process reporting the ports over and over
-        reports.setProcessEnvironment(NoDisplayEnvironment());
         reports.setStandardOutputFile(QProcess::nullDevice());
         // Restarted from the event loop, by a call that goes with the process when it goes.
         const auto again = connect(&reports, &QProcess::finished, &reports, [&reports] { reports.start(); },
                                    Qt::QueuedConnection);
-        reports.start(QZ_PROGRAM_PATH, {"--list-ports", "--ports", sweeping.device + ',' + dropping.device + ',' +
-                                                                       killed.device});
+        StartWithoutDisplay(reports, QZ_PROGRAM_PATH,
+                            {"--list-ports", "--ports", sweeping.device + ',' + dropping.device + ',' + killed.device});
 
         // A sweep, stopped by LEFT once a few of its frames have gone out.
         Connect(sweeping, QString("QZW%1").arg(r), "2.0");

@@ -63,8 +63,7 @@ public:
     void Vanish();
     // The device stops taking bytes (a stalled line): writes fail as the real control's do after its wait for room.
     void Stall(bool stalled = true) { m_stalled = stalled; }
-    // RescanPorts calls so far (each a walk of the system's port list).
-    int Rescans() const { return m_rescans; }
+    int rescans = 0;  // RescanPorts calls so far (each a walk of the system's port list)
 
     const std::vector<Event>& Events() const { return m_events; }
     std::function<void(const Event&)> onEvent;  // hears each event as it is logged
@@ -84,7 +83,7 @@ public:
     }
 
     // CommControl; the port and the buffer size stay as they are while the port is open.
-    void RescanPorts() override { ++m_rescans; }
+    void RescanPorts() override { ++rescans; }
     bool setCommPort(int port) override
     {
         m_heldBy.reset();
@@ -176,7 +175,6 @@ private:
     std::optional<QString> m_refusal;
     int m_openedPlugs = 0;
     int m_port = 1;
-    int m_rescans = 0;
     int m_bufferLimit = 1024;
     int m_inputLen = 0;
     int m_handshaking = -1;

@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <functional>
 
 #include <unistd.h>
 
@@ -33,18 +34,34 @@ inline void PipeNobodyReads(int fd)
         ::close(ends[1]);
 }
 
+// Starts `program` in `process` as a user without a display would: `set` added to its environment, `child` run in
+// the child before the program; `input`, unless null, written as its whole standard input.
+inline void StartWithoutDisplay(QProcess& process, const QString& program, const QStringList& args,
+                                const QMap<QString, QString>& set = {}, const QByteArray& input = {},
+                                const std::function<void()>& child = {})
+{
+    process.setProcessEnvironment(NoDisplayEnvironment(set));
+    if (child)  // none at all, not an empty one: Qt starts a process faster without
+        process.setChildProcessModifier(child);
+    process.start(program, args);
+    if (input.isNull())
+        return;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForBytesWritten(5000);
+}
+
 // `output`: where standard output goes, "" a pipe the test reads, ">/dev/full", ">closed" (closed at
 // start), ">|" (a pipe whose reader has gone), ">|~" (that, with SIGPIPE ignored at start).
 inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, const QMap<QString, QString>& set = {},
                              const QString& output = {})
 {
     QProcess process;
-    process.setProcessEnvironment(NoDisplayEnvironment(set));
     const bool full = output == ">/dev/full", closed = output == ">closed", gone = output.startsWith(">|");
     const bool quiet = output == ">|~";
     if (full)
         process.setStandardOutputFile("/dev/full");
-    process.setChildProcessModifier([closed, gone, quiet] {
+    StartWithoutDisplay(process, program, args, set, {}, [closed, gone, quiet] {
         ::setsid();
         ::signal(SIGPIPE, quiet ? SIG_IGN : SIG_DFL);
         if (closed)
@@ -52,7 +69,6 @@ inline Ran RunWithoutDisplay(const QString& program, const QStringList& args, co
         else if (gone)
             PipeNobodyReads(STDOUT_FILENO);
     });
-    process.start(program, args);
     const bool ended = process.waitForFinished(30000);
     return {!ended ? -1 : process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0),
             QString::fromLocal8Bit(process.readAllStandardOutput()),
