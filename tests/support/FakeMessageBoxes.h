@@ -17,6 +17,7 @@ public:
         bool operator==(const Box&) const = default;
     };
     // The program's own boxes.
+    static Box OpenFailed(int n) { return {QString("Error Opening Comm%1:9600,n,8,1").arg(n), "Open Comms Port"}; }
     static Box NoMeter()
     {
         return {"No meter detected\r\nRetry - First check meter is connected and turned on.\r\nOtherwise - Cancel",
