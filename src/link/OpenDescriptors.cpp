@@ -68,7 +68,9 @@ std::optional<DeviceAccess::Holder> OpenDescriptors::HolderOf(const QString& dev
 {
 #ifdef Q_OS_UNIX
     const auto number = DeviceNumber(device);
-    const auto found = number ? m_holders.find(*number) : m_holders.end();
+    if (!number)
+        return std::nullopt;
+    const auto found = m_holders.find(*number);
     if (found == m_holders.end())
         return std::nullopt;
     for (const qint64 pid : found->second) {
